@@ -1,0 +1,50 @@
+#include "platform/inet.h"
+
+#include "platform/network.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QScopedPointer>
+#include <QUrl>
+
+namespace platform {
+
+Inet::Inet(QObject *parent) : QObject(parent) {}
+
+TransferResult Inet::OpenURL(const QString &address, DataType)
+{
+    QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
+    prepareRequest(request, false);
+    const QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(network().get(request));
+
+    TransferResult result;
+    bool tooLarge = false;
+    QEventLoop loop;
+    connect(reply.data(), &QNetworkReply::readyRead, &loop, [&] {
+        result.body += reply->readAll();
+        if (result.body.size() > MaxBodyBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    if (tooLarge) {
+        result.body.clear();
+        result.error = tr("The answer is larger than %1 MiB.").arg(MaxBodyBytes / (1024 * 1024));
+        return result;
+    }
+    result.body += reply->readAll();
+    if (!answeredWithPage(*reply)) {
+        result.body.clear();
+        result.error = reply->errorString();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+
+namespace platform {
+
+// No answer is read past this many bytes: memory stays bounded whatever a server sends.
+inline constexpr qint64 MaxBodyBytes = 16 * 1024 * 1024;
+
+// The one network access manager every transfer and web view shares.
+QNetworkAccessManager &network();
+
+// Redirects (at most 5, never from https to http), the time-out and the cache policy every
+// request of the program uses.
+void prepareRequest(QNetworkRequest &request, bool bypassCache);
+
+// The transfer time-out in milliseconds; tests shorten it.
+int transferTimeout();
+void setTransferTimeout(int milliseconds);
+
+// True when a finished reply brought a whole HTTP answer, whatever its status: its body is a page,
+// not a transport failure.
+bool answeredWithPage(const QNetworkReply &reply);
+
+} // namespace platform

@@ -1,0 +1,12 @@
+#include "platform/pump.h"
+
+#include <QCoreApplication>
+
+namespace platform {
+
+void DoEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace platform

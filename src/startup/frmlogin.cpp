@@ -1,0 +1,131 @@
+#include "startup/frmlogin.h"
+
+#include "platform/identity.h"
+#include "platform/messagebox.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+#include "platform/strings.h"
+#include "startup/frmmain.h"
+#include "startup/modmain.h"
+#include "ui_frmlogin.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+using namespace platform;
+
+frmLogin::frmLogin() : ui(std::make_unique<Ui::frmLogin>())
+{
+    ui->setupUi(this);
+    // No control box: a title bar without close, minimise or maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(size());
+    setWindowIcon(frmMain::instance().windowIcon());
+    ui->lblSignup->setTextFormat(Qt::PlainText);
+    ui->lblSignup->installEventFilter(this);
+    connect(ui->cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
+    connect(ui->cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+}
+
+frmLogin::~frmLogin() = default;
+
+void frmLogin::ShowModal()
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    exec();
+}
+
+void frmLogin::cmdOK_Click()
+{
+    const QString userName = TrimSpaces(ui->txtUserName->text());
+    const QString password = TrimSpaces(ui->txtPassword->text());
+    if (userName.isEmpty() || password.isEmpty()) {
+        MsgBox(QStringLiteral("You must enter a valid username and password."), vbInformation,
+               QStringLiteral("Error"));
+        return;
+    }
+    SaveSetting(AppTitle(), QStringLiteral("Login"), QStringLiteral("Username"), userName);
+    SaveSetting(AppTitle(), QStringLiteral("Login"), QStringLiteral("Password"), password);
+    hide();
+}
+
+void frmLogin::cmdCancel_Click()
+{
+    hide();
+    Shutdown();
+}
+
+void frmLogin::reject()
+{
+    cmdCancel_Click();
+}
+
+bool frmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->lblSignup) {
+        switch (event->type()) {
+        case QEvent::Enter:
+        case QEvent::MouseMove:
+            lblSignup_MouseMove();
+            break;
+        case QEvent::Leave:
+            lblSignup_DragLeave();
+            break;
+        case QEvent::MouseButtonRelease:
+            if (ui->lblSignup->rect().contains(
+                    static_cast<QMouseEvent *>(event)->position().toPoint()))
+                lblSignup_DragDrop();
+            break;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+namespace {
+
+void setLinkLook(QLabel *label, const QColor &colour, bool underline)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setUnderline(underline);
+    label->setFont(font);
+}
+
+} // namespace
+
+void frmLogin::lblSignup_MouseMove()
+{
+    setLinkLook(ui->lblSignup, QColor(0, 0, 255), true);
+    ui->lblSignup->setCursor(Qt::PointingHandCursor);
+}
+
+void frmLogin::lblSignup_DragLeave()
+{
+    setLinkLook(ui->lblSignup, QGuiApplication::palette().color(QPalette::ButtonText), false);
+    ui->lblSignup->unsetCursor();
+}
+
+void frmLogin::lblSignup_DragDrop()
+{
+    ShellExecute(QStringLiteral("http://") + ServiceHost() + QStringLiteral("/lexorn/signup.php"));
+}
+
+void frmLogin::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    // The etched separator above the sign-up link.
+    QPainter painter(this);
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawLine(TwipsToPixels(120), TwipsToPixels(1560), TwipsToPixels(3615),
+                     TwipsToPixels(1560));
+    painter.setPen(Qt::white);
+    painter.drawLine(TwipsToPixels(135), TwipsToPixels(1575), TwipsToPixels(3615),
+                     TwipsToPixels(1575));
+}

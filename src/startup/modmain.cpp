@@ -1,0 +1,81 @@
+#include "startup/modmain.h"
+
+#include "platform/identity.h"
+#include "platform/messagebox.h"
+#include "platform/process.h"
+#include "platform/pump.h"
+#include "platform/settingsstore.h"
+#include "shell/frmtrayicon.h"
+#include "startup/frmlogin.h"
+#include "startup/frmmain.h"
+#include "startup/settingsanswer.h"
+
+using namespace platform;
+
+namespace {
+
+QString storedLogin(const QString &key)
+{
+    return GetSetting(AppTitle(), QStringLiteral("Login"), key, QString());
+}
+
+[[noreturn]] void failStartup(const QString &message)
+{
+    MsgBox(message, vbCritical, QStringLiteral("Error"));
+    Shutdown(1);
+}
+
+} // namespace
+
+void Main()
+{
+    const QString password = storedLogin(QStringLiteral("Password"));
+    const QString userName = storedLogin(QStringLiteral("Username"));
+    if (password.isEmpty() || userName.isEmpty())
+        frmLogin::instance().ShowModal();
+
+    while (!LoadSettings())
+        DoEvents();
+}
+
+bool LoadSettings()
+{
+    const QString address = QStringLiteral("http://") + ServiceHost() +
+                            QStringLiteral("/lexorn/settings.php?version=") + DataVersion +
+                            QStringLiteral("&username=") + storedLogin(QStringLiteral("Username")) +
+                            QStringLiteral("&password=") + storedLogin(QStringLiteral("Password"));
+    const TransferResult fetched = frmMain::instance().netSettings->OpenURL(address);
+    if (!fetched.ok)
+        failStartup(QStringLiteral("Cannot get settings!\n\n") + fetched.error);
+
+    const SettingsVerdict verdict =
+        ApplySettingsAnswer(QString::fromLatin1(fetched.body), SessionSettings);
+    switch (verdict.kind) {
+    case SettingsVerdict::Valid:
+        return true;
+    case SettingsVerdict::NotFound:
+        failStartup(QStringLiteral("Cannot get settings!"));
+    case SettingsVerdict::LoginError:
+        MsgBox(verdict.message, vbInformation, QStringLiteral("Error"));
+        frmLogin::instance().ShowModal();
+        return false;
+    case SettingsVerdict::FatalError:
+        failStartup(verdict.message);
+    case SettingsVerdict::Invalid:
+        failStartup(QStringLiteral("Invalid settings!"));
+    case SettingsVerdict::VersionMismatch:
+        // No tray icon exists yet, so the process ends without the orderly shutdown.
+        MsgBox(QStringLiteral("Data Version mismatch [") + verdict.message + QStringLiteral("]"),
+               vbCritical, QStringLiteral("Error"));
+        EndProcess(1);
+    }
+    Q_UNREACHABLE();
+    return false;
+}
+
+void Shutdown(int exitStatus)
+{
+    frmTrayIcon::Unload();
+    frmMain::Unload();
+    EndProcess(exitStatus);
+}

@@ -1,0 +1,3 @@
+#include "startup/sessionsettings.h"
+
+SessionSettingsRecord SessionSettings;
