@@ -1,0 +1,42 @@
+#include "support/recorders.h"
+
+#include "platform/process.h"
+#include "platform/shell.h"
+
+ProcessEndTrap::ProcessEndTrap()
+{
+    platform::setProcessEnder([](int status) { throw ProcessEnded{status}; });
+}
+
+ProcessEndTrap::~ProcessEndTrap()
+{
+    platform::setProcessEnder({});
+}
+
+MessageBoxRecorder::MessageBoxRecorder()
+{
+    platform::setMessageBoxPresenter([this](const platform::MessageBoxRequest &request) {
+        shown.append(request);
+        if (onShow)
+            onShow(request);
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        return (request.style & 0x0F) == platform::vbYesNo ? int(platform::vbYes)
+                                                           : int(platform::vbOK);
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    platform::setMessageBoxPresenter({});
+}
+
+BrowserRecorder::BrowserRecorder()
+{
+    platform::setBrowserOpener([this](const QString &address) { opened.append(address); });
+}
+
+BrowserRecorder::~BrowserRecorder()
+{
+    platform::setBrowserOpener({});
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/messagebox.h"
+
+#include <QList>
+
+#include <functional>
+
+// Thrown by the test process ender: the code path that ends the program unwinds to the test.
+struct ProcessEnded
+{
+    int status;
+};
+
+// While alive, ending the process throws ProcessEnded instead of exiting.
+class ProcessEndTrap
+{
+public:
+    ProcessEndTrap();
+    ~ProcessEndTrap();
+    ProcessEndTrap(const ProcessEndTrap &) = delete;
+    ProcessEndTrap &operator=(const ProcessEndTrap &) = delete;
+};
+
+// While alive, records every message box instead of showing it and answers it: with the next
+// scripted answer, or OK / Yes by default. `onShow` runs for each box (e.g. to act meanwhile).
+class MessageBoxRecorder
+{
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder &) = delete;
+    MessageBoxRecorder &operator=(const MessageBoxRecorder &) = delete;
+
+    QList<platform::MessageBoxRequest> shown;
+    QList<int> answers;
+    std::function<void(const platform::MessageBoxRequest &)> onShow;
+};
+
+// While alive, records every address handed to the user's browser.
+class BrowserRecorder
+{
+public:
+    BrowserRecorder();
+    ~BrowserRecorder();
+    BrowserRecorder(const BrowserRecorder &) = delete;
+    BrowserRecorder &operator=(const BrowserRecorder &) = delete;
+
+    QStringList opened;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Like QTEST_MAIN, but the settings store lives in a fresh temporary folder for the whole run,
+// so no test reads or writes the developer's own settings.
+#define LEXORN_TEST_MAIN(TestClass)                                                               \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        QTemporaryDir configHome;                                                                  \
+        qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());                                    \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestClass test;                                                                            \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
