@@ -249,7 +249,11 @@ QString Utf8Decode(const QByteArray &bytes)
             ++p;
             continue;
         }
-        const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
+        const int length = lead < 0xE0   ? 2
+                           : lead < 0xF0 ? 3
+                           : lead < 0xF8 ? 4
+                           : lead < 0xFC ? 5
+                                         : 6;
         if (end - p < length) {
             *out++ = ReplacementCharacter;
             break;
