@@ -82,10 +82,11 @@ protected:
     // The window's closing handler; runs once, when the window closes.
     virtual void Form_Unload() {}
 
+    // Closing always closes: a dialog's stock closing would run its cancel handler instead.
     void closeEvent(QCloseEvent *event) override
     {
-        QtWindow::closeEvent(event);
-        if (!event->isAccepted() || current != this)
+        event->accept();
+        if (current != this)
             return;
         Form_Unload();
         current = nullptr;

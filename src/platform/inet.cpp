@@ -37,12 +37,12 @@ TransferResult Inet::OpenURL(const QString &address, DataType)
         result.error = tr("The answer is larger than %1 MiB.").arg(MaxBodyBytes / (1024 * 1024));
         return result;
     }
-    result.body += reply->readAll();
     if (!answeredWithPage(*reply)) {
         result.body.clear();
         result.error = reply->errorString();
         return result;
     }
+    result.body += reply->readAll();
     result.ok = true;
     return result;
 }

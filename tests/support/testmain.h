@@ -6,7 +6,7 @@
 
 // Like QTEST_MAIN, but the settings store lives in a fresh temporary folder for the whole run,
 // so no test reads or writes the developer's own settings.
-#define LEXORN_TEST_MAIN(TestClass)                                                               \
+#define LEXORN_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         QTemporaryDir configHome;                                                                  \
