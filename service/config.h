@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QString>
+
+struct LanguageEntry
+{
+    int index = 0;
+    QString code;
+    QString name; // ISO-8859-1 only: the client reads the settings answer one character per byte
+};
+
+// One direction of an Apertium language pair, by our language codes.
+struct ApertiumPair
+{
+    QString source;
+    QString target;
+    QString mode; // e.g. eng-spa
+};
+
+// A translation web site that is not this service.
+struct ExternalProvider
+{
+    QString name;
+    QString source;
+    QString target;
+    QString urlTemplate;
+    QString resultStart;
+    QString resultEnd;
+};
+
+struct Translator
+{
+    QString source;
+    QString target;
+    QString name;
+    QString contact; // e-mail address or web address, may be empty
+};
+
+struct ServiceConfig
+{
+    QString path;
+    QHostAddress listenAddress{QHostAddress::LocalHost};
+    quint16 port = 8642;
+    QString baseUrl;  // empty: derived from the listen address once listening
+    QString database; // postgresql://... or an SQLite file (absolute once loaded)
+
+    qint32 defaultLevel = 0;
+    qint16 defaultCap = 500;
+    int passwordIterations = 100000;
+    QString demoEmail;
+    QString demoPassword;
+
+    QList<LanguageEntry> languages; // ascending index
+
+    QString apertiumProgram = QStringLiteral("apertium");
+    int apertiumTimeoutSeconds = 20;
+    int apertiumProcesses = 2;
+    QString resultStart = QStringLiteral("<div id=\"result\">");
+    QString resultEnd = QStringLiteral("</div>");
+    QList<ApertiumPair> apertiumPairs;
+    QList<ExternalProvider> externalProviders;
+    QList<Translator> translators;
+
+    // Absolute addresses, or paths on this service (resolved against the base address).
+    QString translatingLink = QStringLiteral("/lexorn/translating.php");
+    QString bannerLink = QStringLiteral("/lexorn/banner.php");
+    QString welcomeLink = QStringLiteral("/lexorn/welcome.php");
+    QString findTranLink = QStringLiteral(
+        "/lexorn/findtran.php?userid=%userid%&src_lang=%src_lang%&trg_lang=%trg_lang%");
+
+    bool isPostgres() const;
+    const LanguageEntry *language(const QString &code) const;
+    // The base address for a service that listens on port; never ends with '/'.
+    QString publicBase(quint16 actualPort) const;
+    static QString resolve(const QString &base, const QString &link);
+};
+
+bool loadConfig(const QString &path, ServiceConfig &config, QString &error);
+
+// Whether a marker can never occur in HTML-escaped text with <br> line breaks.
+bool isSafeResultMarker(const QString &marker);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+struct EngineResult
+{
+    enum class Outcome { Translated, Failed, TimedOut, Busy };
+    Outcome outcome = Outcome::Failed;
+    QString text;
+    QString detail; // for the log and the error page, never the text itself
+};
+
+// A machine-translation engine. A request is answered once, later, on the caller's thread; the
+// service never waits for it.
+class TranslationEngine : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(TranslationEngine)
+
+public:
+    using Done = std::function<void(const EngineResult &)>;
+
+    explicit TranslationEngine(QObject *parent = nullptr) : QObject(parent) {}
+
+    // The modes that can be used, e.g. "eng-spa".
+    virtual QStringList installedModes() = 0;
+    virtual void translate(const QString &mode, const QString &text, Done done) = 0;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+class QHttpServerRequest;
+
+namespace html {
+
+QString escape(const QString &text);
+
+// A whole page. The program shows some pages in a plain rich-text view, so they stay simple: no
+// scripts, no style sheets, tables for layout.
+QString page(const QString &title, const QString &body);
+
+// The fields of an application/x-www-form-urlencoded body; the first of a repeated name wins.
+QHash<QString, QString> formFields(const QByteArray &body);
+
+// A query value, percent-decoded as UTF-8 ('+' stays '+': the program sends raw text there).
+QString queryValue(const QHttpServerRequest &request, const QString &key);
+
+} // namespace html

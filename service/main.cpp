@@ -1,0 +1,206 @@
+#include "accountrules.h"
+#include "config.h"
+#include "passwords.h"
+#include "processengine.h"
+#include "server.h"
+#include "storage.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+enum ExitCode { Success = 0, Failure = 1, BadUsage = 2 };
+
+void say(const QString &text)
+{
+    std::fprintf(stderr, "lexorn-service: %s\n", qPrintable(text));
+}
+
+int addUser(const ServiceConfig &config, Storage &storage, const QString &email,
+            const QCommandLineParser &parser)
+{
+    std::string line;
+    std::getline(std::cin, line);
+    QString password = QString::fromStdString(line);
+    if (password.endsWith(QLatin1Char('\r')))
+        password.chop(1);
+    QString problem = emailProblem(email.trimmed());
+    if (problem.isEmpty())
+        problem = passwordProblem(password);
+    if (!problem.isEmpty()) {
+        say(problem);
+        return Failure;
+    }
+    bool levelOk = true, capOk = true;
+    const qint32 level = parser.isSet(QStringLiteral("level"))
+                             ? parser.value(QStringLiteral("level")).toInt(&levelOk)
+                             : config.defaultLevel;
+    const qint16 cap = parser.isSet(QStringLiteral("cap"))
+                           ? parser.value(QStringLiteral("cap")).toShort(&capOk)
+                           : config.defaultCap;
+    if (!levelOk || !capOk) {
+        say(QStringLiteral("--level takes a 32-bit and --cap a 16-bit whole number"));
+        return BadUsage;
+    }
+    qint64 id = 0;
+    switch (storage.addAccount(email, hashPassword(password, config.passwordIterations), level, cap,
+                               &id)) {
+    case Storage::Added::Yes:
+        std::printf("%s\t%lld\n", qPrintable(Storage::accountKey(email)),
+                    static_cast<long long>(id));
+        return Success;
+    case Storage::Added::Taken:
+        say(QStringLiteral("%1 already has an account").arg(email));
+        return Failure;
+    case Storage::Added::Failed:
+        break;
+    }
+    say(storage.lastError());
+    return Failure;
+}
+
+int setDisabled(Storage &storage, const QString &email, bool disabled)
+{
+    if (storage.setDisabled(email, disabled))
+        return Success;
+    say(storage.lastError().isEmpty() ? QStringLiteral("%1 has no account").arg(email)
+                                      : storage.lastError());
+    return Failure;
+}
+
+int listReports(Storage &storage)
+{
+    const auto reports = storage.reports();
+    if (!reports) {
+        say(storage.lastError());
+        return Failure;
+    }
+    auto field = [](QString text) {
+        return text.replace(QLatin1Char('\t'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    };
+    for (const BannerReport &report : *reports) {
+        std::printf(
+            "%s\t%s\t%s\t%s\t%s\n", qPrintable(report.received.toString(Qt::ISODate)),
+            qUtf8Printable(field(report.userId)), qUtf8Printable(field(report.sourceLanguage)),
+            qUtf8Printable(field(report.targetLanguage)), qUtf8Printable(field(report.text)));
+    }
+    return Success;
+}
+
+bool ensureDemoAccount(const ServiceConfig &config, Storage &storage)
+{
+    if (config.demoEmail.isEmpty() || storage.findAccount(config.demoEmail))
+        return true;
+    if (!storage.lastError().isEmpty())
+        return false;
+    const auto added = storage.addAccount(
+        config.demoEmail, hashPassword(config.demoPassword, config.passwordIterations),
+        config.defaultLevel, config.defaultCap);
+    return added != Storage::Added::Failed;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("lexorn-service"));
+    // Qt's own request tracing would print whole addresses, and with them passwords.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver*=false"));
+    qSetMessagePattern(QStringLiteral("lexorn-service: %{message}"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("The Lexorn translation service."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("config"), QStringLiteral("The configuration file."),
+         QStringLiteral("file")},
+        {QStringLiteral("listen"), QStringLiteral("Listen on this address instead."),
+         QStringLiteral("address")},
+        {QStringLiteral("port"), QStringLiteral("Listen on this port instead (0: any free one)."),
+         QStringLiteral("port")},
+        {QStringLiteral("add-user"),
+         QStringLiteral("Add an account; the password is read from standard input."),
+         QStringLiteral("email")},
+        {QStringLiteral("level"), QStringLiteral("With --add-user: the account's level."),
+         QStringLiteral("n")},
+        {QStringLiteral("cap"), QStringLiteral("With --add-user: the account's cap."),
+         QStringLiteral("n")},
+        {QStringLiteral("disable-user"), QStringLiteral("Disable an account."),
+         QStringLiteral("email")},
+        {QStringLiteral("enable-user"), QStringLiteral("Enable a disabled account."),
+         QStringLiteral("email")},
+        {QStringLiteral("list-reports"), QStringLiteral("Print the banner reports received.")},
+    });
+    parser.process(app);
+    if (!parser.isSet(QStringLiteral("config"))) {
+        say(QStringLiteral("--config FILE is required (see --help)"));
+        return BadUsage;
+    }
+
+    ServiceConfig config;
+    QString error;
+    if (!loadConfig(parser.value(QStringLiteral("config")), config, error)) {
+        say(error);
+        return BadUsage;
+    }
+    if (parser.isSet(QStringLiteral("listen")) &&
+        !config.listenAddress.setAddress(parser.value(QStringLiteral("listen")))) {
+        say(QStringLiteral("--listen takes an IP address"));
+        return BadUsage;
+    }
+    if (parser.isSet(QStringLiteral("port"))) {
+        bool ok = false;
+        const uint port = parser.value(QStringLiteral("port")).toUInt(&ok);
+        if (!ok || port > 65535) {
+            say(QStringLiteral("--port takes a number from 0 to 65535"));
+            return BadUsage;
+        }
+        config.port = quint16(port);
+    }
+
+    Storage storage;
+    if (!storage.open(config.database, error)) {
+        say(error);
+        return Failure;
+    }
+    if (parser.isSet(QStringLiteral("add-user")))
+        return addUser(config, storage, parser.value(QStringLiteral("add-user")), parser);
+    if (parser.isSet(QStringLiteral("disable-user")))
+        return setDisabled(storage, parser.value(QStringLiteral("disable-user")), true);
+    if (parser.isSet(QStringLiteral("enable-user")))
+        return setDisabled(storage, parser.value(QStringLiteral("enable-user")), false);
+    if (parser.isSet(QStringLiteral("list-reports")))
+        return listReports(storage);
+
+    if (!ensureDemoAccount(config, storage)) {
+        say(storage.lastError());
+        return Failure;
+    }
+
+    ProcessEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds,
+                         config.apertiumProcesses);
+    const QStringList modes = engine.installedModes();
+    for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
+        if (!modes.contains(pair.mode))
+            say(QStringLiteral("Apertium mode %1 is not installed: %2 -> %3 is not offered")
+                    .arg(pair.mode, pair.source, pair.target));
+    }
+
+    Server server(config, storage, &engine, modes);
+    if (!server.listen(error)) {
+        say(error);
+        return Failure;
+    }
+    say(QStringLiteral("listening on %1 port %2 as %3 (database %4)")
+            .arg(config.listenAddress.toString(), QString::number(server.port()), server.base(),
+                 Storage::describe(config.database)));
+    return app.exec();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "config.h"
+#include "exchange.h"
+
+#include <QObject>
+
+class QHttpServerRequest;
+class Storage;
+
+// The service's own pages: sign-up, the welcome and "translating" pages and the banner shown in the
+// program's views, and the list of translators that Find a Translator opens.
+class Pages
+{
+    Q_DISABLE_COPY(Pages)
+
+public:
+    Pages(const ServiceConfig &config, Storage &storage, QObject *context);
+
+    void setBase(const QString &base) { m_base = base; }
+
+    void index(const QHttpServerRequest &request, const SharedExchange &exchange);
+    void signup(const QHttpServerRequest &request, const SharedExchange &exchange);
+    void welcome(const QHttpServerRequest &request, const SharedExchange &exchange);
+    void translating(const QHttpServerRequest &request, const SharedExchange &exchange);
+    void banner(const QHttpServerRequest &request, const SharedExchange &exchange);
+    void findTranslator(const QHttpServerRequest &request, const SharedExchange &exchange);
+    void notFound(const SharedExchange &exchange);
+
+private:
+    QString signupForm(const QString &email, const QString &problem) const;
+    QString languageName(const QString &code) const;
+    QString findTranslatorAddress(const QString &userId, const QString &source,
+                                  const QString &target) const;
+
+    const ServiceConfig &m_config;
+    Storage &m_storage;
+    QObject *m_context;
+    QString m_base;
+};

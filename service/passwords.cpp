@@ -1,0 +1,103 @@
+#include "passwords.h"
+
+#include <QList>
+#include <QMessageAuthenticationCode>
+#include <QPasswordDigestor>
+#include <QRandomGenerator>
+
+namespace {
+
+const QByteArray Scheme = QByteArrayLiteral("pbkdf2-sha256");
+constexpr int SaltBytes = 16;
+constexpr int KeyBytes = 32;
+constexpr int CacheLimit = 10000;
+
+QByteArray randomBytes(int count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
+{
+    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
+                                              iterations, KeyBytes);
+}
+
+bool equalInConstantTime(const QByteArray &a, const QByteArray &b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char difference = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
+    return difference == 0;
+}
+
+} // namespace
+
+QByteArray hashPassword(const QString &password, int iterations)
+{
+    const QByteArray salt = randomBytes(SaltBytes);
+    return Scheme + '$' + QByteArray::number(iterations) + '$' + salt.toBase64() + '$' +
+           derive(password, salt, iterations).toBase64();
+}
+
+bool verifyPassword(const QString &password, const QByteArray &stored)
+{
+    const QList<QByteArray> parts = stored.split('$');
+    if (parts.size() != 4 || parts.at(0) != Scheme)
+        return false;
+    bool ok = false;
+    const int iterations = parts.at(1).toInt(&ok);
+    if (!ok || iterations < 1)
+        return false;
+    const QByteArray salt = QByteArray::fromBase64(parts.at(2));
+    const QByteArray key = QByteArray::fromBase64(parts.at(3));
+    return equalInConstantTime(derive(password, salt, iterations), key);
+}
+
+QByteArray decoyHash(int iterations)
+{
+    return Scheme + '$' + QByteArray::number(iterations) + '$' + randomBytes(SaltBytes).toBase64() +
+           '$' + QByteArray(KeyBytes, '\0').toBase64();
+}
+
+CredentialCache::CredentialCache(int lifetimeSeconds)
+    : m_secret(randomBytes(32)), m_lifetimeSeconds(lifetimeSeconds)
+{}
+
+QByteArray CredentialCache::digest(const QString &email, const QString &password,
+                                   const QByteArray &stored) const
+{
+    QMessageAuthenticationCode code(QCryptographicHash::Sha256, m_secret);
+    code.addData(email.toUtf8());
+    code.addData("\0", 1);
+    code.addData(password.toUtf8());
+    code.addData("\0", 1);
+    code.addData(stored);
+    return code.result();
+}
+
+bool CredentialCache::contains(const QString &email, const QString &password,
+                               const QByteArray &stored)
+{
+    const auto found = m_entries.constFind(digest(email, password, stored));
+    if (found == m_entries.cend())
+        return false;
+    if (found->hasExpired()) {
+        m_entries.erase(found);
+        return false;
+    }
+    return true;
+}
+
+void CredentialCache::insert(const QString &email, const QString &password,
+                             const QByteArray &stored)
+{
+    if (m_entries.size() >= CacheLimit)
+        m_entries.clear();
+    m_entries.insert(digest(email, password, stored),
+                     QDeadlineTimer(std::chrono::seconds(m_lifetimeSeconds)));
+}

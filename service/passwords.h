@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QString>
+
+// Stored form: "pbkdf2-sha256$<iterations>$<salt, base64>$<key, base64>". The iteration count
+// travels with each hash, so raising it later leaves older accounts working.
+QByteArray hashPassword(const QString &password, int iterations);
+bool verifyPassword(const QString &password, const QByteArray &stored);
+
+// A well-formed hash that no password matches, to spend the same time on unknown accounts.
+QByteArray decoyHash(int iterations);
+
+// Remembers recent successful sign-ins so that a client starting again does not pay for a full key
+// derivation each time. Holds keyed digests only, never a password.
+class CredentialCache
+{
+public:
+    explicit CredentialCache(int lifetimeSeconds = 600);
+
+    bool contains(const QString &email, const QString &password, const QByteArray &stored);
+    void insert(const QString &email, const QString &password, const QByteArray &stored);
+
+private:
+    QByteArray digest(const QString &email, const QString &password,
+                      const QByteArray &stored) const;
+
+    QByteArray m_secret;
+    int m_lifetimeSeconds;
+    QHash<QByteArray, QDeadlineTimer> m_entries;
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTimer>
+
+class QTcpSocket;
+
+struct RequestLimits
+{
+    qsizetype query = 64 * 1024;
+    qsizetype requestLine = 72 * 1024; // the query, the path and the rest of the line
+    qsizetype headerBytes = 16 * 1024;
+    int headerCount = 100;
+    qint64 body = 1024 * 1024;
+    int idleMilliseconds = 60000;
+};
+
+// The listening socket of the service. Qt's HTTP server buffers whatever a client sends and gives
+// a malformed request no answer at all, so every connection gets a guard that reads the same byte
+// stream just ahead of the HTTP server, frames the requests itself, and answers 400, 411, 413, 414,
+// 431, 501 or 505 (and closes) before the HTTP server sees a request that breaks the rules.
+class GuardedServer : public QTcpServer
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(GuardedServer)
+
+public:
+    explicit GuardedServer(const RequestLimits &limits, QObject *parent = nullptr);
+
+    // Call right after QAbstractHttpServer::bind(this), with that HTTP server.
+    void attach(QObject *httpServer);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    void attachFresh();
+
+    RequestLimits m_limits;
+    QPointer<QObject> m_http;
+    QList<QPointer<QTcpSocket>> m_fresh;
+};
+
+class ConnectionGuard : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ConnectionGuard)
+
+public:
+    ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits);
+
+    // Connects the second half of the watch; must come after the HTTP server's own connection.
+    void follow(QObject *httpServer);
+
+private:
+    enum class Phase { RequestLine, Headers, Body };
+
+    void beforeServer();
+    void afterServer();
+    void scan(const char *data, qint64 size);
+    bool requestLineDone();
+    bool headerLineDone();
+    bool headersDone();
+    void startNextRequest();
+    void reject(int status);
+    void finishRejected();
+    void idle();
+
+    QTcpSocket *m_socket;
+    RequestLimits m_limits;
+    QPointer<QObject> m_http;
+    QTimer m_idle;
+    QElapsedTimer m_started;
+
+    Phase m_phase = Phase::RequestLine;
+    QByteArray m_line;
+    QByteArray m_method;
+    QByteArray m_target;
+    bool m_http11 = false;
+    qsizetype m_headerBytes = 0;
+    int m_headerCount = 0;
+    qint64 m_contentLength = -1;
+    bool m_hasHost = false;
+    bool m_hasTransferEncoding = false;
+    qint64 m_bodyLeft = 0;
+
+    qint64 m_seenUnread = 0; // bytes already scanned that the HTTP server has not read yet
+    bool m_rejected = false;
+    qint64 m_drained = 0;
+};

@@ -1,0 +1,98 @@
+#include "server.h"
+
+#include "requestguard.h"
+
+#include <QHttpServerRequest>
+#include <QRegularExpression>
+#include <QThreadPool>
+
+Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
+               const QStringList &installedModes, QObject *parent)
+    : QObject(parent), m_config(config), m_provider(config, engine, installedModes),
+      m_settings(config, storage, m_cache, this), m_pages(config, storage, this)
+{
+    addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
+        m_pages.index(request, exchange);
+    });
+    addRoute(QStringLiteral("/lexorn/settings.php"), false,
+             [this](const auto &request, const auto &exchange) {
+                 m_settings.handle(request, exchange);
+             });
+    addRoute(QStringLiteral("/lexorn/translate.php"), false,
+             [this](const auto &request, const auto &exchange) {
+                 m_provider.handle(request, exchange);
+             });
+    addRoute(
+        QStringLiteral("/lexorn/signup.php"), true,
+        [this](const auto &request, const auto &exchange) { m_pages.signup(request, exchange); });
+    // The program's views may post to any of their pages.
+    addRoute(
+        QStringLiteral("/lexorn/welcome.php"), true,
+        [this](const auto &request, const auto &exchange) { m_pages.welcome(request, exchange); });
+    addRoute(QStringLiteral("/lexorn/translating.php"), true,
+             [this](const auto &request, const auto &exchange) {
+                 m_pages.translating(request, exchange);
+             });
+    addRoute(
+        QStringLiteral("/lexorn/banner.php"), true,
+        [this](const auto &request, const auto &exchange) { m_pages.banner(request, exchange); });
+    addRoute(QStringLiteral("/lexorn/findtran.php"), false,
+             [this](const auto &request, const auto &exchange) {
+                 m_pages.findTranslator(request, exchange);
+             });
+    m_http.setMissingHandler(
+        [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            m_pages.notFound(std::make_shared<Exchange>(request, std::move(responder)));
+        });
+}
+
+Server::~Server()
+{
+    // Password work still running posts its result to this object.
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+void Server::addRoute(const QString &path, bool allowPost, Handler handler)
+{
+    const QString pattern = QStringLiteral("^%1$").arg(QRegularExpression::escape(path));
+    m_http.route(pattern, [allowPost, handler](const QHttpServerRequest &request,
+                                               QHttpServerResponder &&responder) {
+        auto exchange = std::make_shared<Exchange>(request, std::move(responder));
+        const auto method = request.method();
+        if (method == QHttpServerRequest::Method::Get ||
+            method == QHttpServerRequest::Method::Head ||
+            (allowPost && method == QHttpServerRequest::Method::Post)) {
+            handler(request, exchange);
+            return;
+        }
+        exchange->addHeader(QByteArrayLiteral("Allow"), allowPost
+                                                            ? QByteArrayLiteral("GET, HEAD, POST")
+                                                            : QByteArrayLiteral("GET, HEAD"));
+        exchange->send(Exchange::Status::MethodNotAllowed,
+                       QByteArrayLiteral("text/plain; charset=utf-8"),
+                       QByteArrayLiteral("Method not allowed\n"));
+    });
+}
+
+bool Server::listen(QString &error)
+{
+    m_tcp = new GuardedServer(RequestLimits(), this);
+    if (!m_tcp->listen(m_config.listenAddress, m_config.port)) {
+        error = QStringLiteral("cannot listen on %1 port %2: %3")
+                    .arg(m_config.listenAddress.toString())
+                    .arg(m_config.port)
+                    .arg(m_tcp->errorString());
+        return false;
+    }
+    m_http.bind(m_tcp);
+    m_tcp->attach(&m_http);
+    m_base = m_config.publicBase(m_tcp->serverPort());
+    m_settings.setProviders(m_base, m_provider.offered(m_base));
+    m_pages.setBase(m_base);
+    return true;
+}
+
+quint16 Server::port() const
+{
+    return m_tcp ? m_tcp->serverPort() : 0;
+}

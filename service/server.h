@@ -1,0 +1,47 @@
+#pragma once
+
+#include "config.h"
+#include "exchange.h"
+#include "pages.h"
+#include "passwords.h"
+#include "provider.h"
+#include "settingsendpoint.h"
+
+#include <QHttpServer>
+#include <QObject>
+
+#include <functional>
+
+class GuardedServer;
+class Storage;
+class TranslationEngine;
+
+// The HTTP side of the service: the listening socket with its guard, and the routes.
+class Server : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(Server)
+
+public:
+    Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
+           const QStringList &installedModes, QObject *parent = nullptr);
+    ~Server() override;
+
+    bool listen(QString &error);
+    QString base() const { return m_base; }
+    quint16 port() const;
+    const ProviderEndpoint &provider() const { return m_provider; }
+
+private:
+    using Handler = std::function<void(const QHttpServerRequest &, const SharedExchange &)>;
+    void addRoute(const QString &path, bool allowPost, Handler handler);
+
+    const ServiceConfig &m_config;
+    CredentialCache m_cache;
+    ProviderEndpoint m_provider;
+    SettingsEndpoint m_settings;
+    Pages m_pages;
+    QHttpServer m_http;
+    GuardedServer *m_tcp = nullptr;
+    QString m_base;
+};
