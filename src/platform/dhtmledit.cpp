@@ -1,0 +1,130 @@
+#include "platform/dhtmledit.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+
+namespace platform {
+namespace {
+
+const QString defaultHead = QStringLiteral("<html><body>");
+const QString defaultTail = QStringLiteral("</body></html>");
+
+struct Inline
+{
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool operator==(const Inline &) const = default;
+};
+
+Inline inlineOf(const QTextCharFormat &format)
+{
+    // A link's underline is the view's way of showing it, not the writer's formatting.
+    return {format.fontWeight() >= QFont::DemiBold, format.fontItalic(),
+            format.fontUnderline() && !format.isAnchor()};
+}
+
+void open(QString &out, const Inline &style)
+{
+    if (style.bold)
+        out += QLatin1String("<b>");
+    if (style.italic)
+        out += QLatin1String("<i>");
+    if (style.underline)
+        out += QLatin1String("<u>");
+}
+
+void close(QString &out, const Inline &style)
+{
+    if (style.underline)
+        out += QLatin1String("</u>");
+    if (style.italic)
+        out += QLatin1String("</i>");
+    if (style.bold)
+        out += QLatin1String("</b>");
+}
+
+void appendText(QString &out, QStringView text)
+{
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        case 0x00A0:
+            out += QLatin1String("&nbsp;");
+            break;
+        case QChar::LineSeparator:
+            out += QLatin1String("<br>");
+            break;
+        case QChar::ObjectReplacementCharacter: // an image has no text
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+QString bodyOf(const QTextDocument &document)
+{
+    QString out;
+    if (document.isEmpty())
+        return out;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        out += QLatin1String("<p>");
+        Inline current;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid())
+                continue;
+            const Inline style = inlineOf(fragment.charFormat());
+            if (!(style == current)) {
+                close(out, current);
+                open(out, style);
+                current = style;
+            }
+            appendText(out, fragment.text());
+        }
+        close(out, current);
+        out += QLatin1String("</p>");
+    }
+    return out;
+}
+
+} // namespace
+
+DHTMLEdit::DHTMLEdit(QWidget *parent) : QTextEdit(parent), head(defaultHead), tail(defaultTail)
+{
+    setAcceptRichText(true);
+    setTabChangesFocus(true);
+}
+
+void DHTMLEdit::setDocumentHTML(const QString &html)
+{
+    const qsizetype bodyStart = html.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
+    const qsizetype headEnd = bodyStart < 0 ? -1 : html.indexOf(QLatin1Char('>'), bodyStart);
+    if (headEnd < 0) {
+        head = defaultHead;
+        tail = defaultTail;
+    } else {
+        head = html.left(headEnd + 1);
+        const qsizetype bodyEnd =
+            html.lastIndexOf(QLatin1String("</body"), -1, Qt::CaseInsensitive);
+        tail = bodyEnd > headEnd ? html.mid(bodyEnd) : defaultTail;
+    }
+    setHtml(html);
+}
+
+QString DHTMLEdit::DocumentHTML() const
+{
+    return head + bodyOf(*document()) + tail;
+}
+
+} // namespace platform
