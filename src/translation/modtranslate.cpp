@@ -5,18 +5,20 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define LEXORN_SSE2 1
+#endif
 
 namespace modTranslate {
 namespace {
 
 constexpr char16_t ReplacementCharacter = 0xFFFD;
-
-// Eight bytes (or four units) at a time while the text is plain ASCII, which most of it is.
-constexpr std::uint64_t AsciiBytesMask = 0x8080808080808080ULL;
-constexpr std::uint64_t AsciiUnitsMask = 0xFF80FF80FF80FF80ULL;
 
 bool isLineBreakTag(const char16_t *p, const char16_t *end)
 {
@@ -58,6 +60,53 @@ QString withoutCrLf(const QString &html)
     return joined;
 }
 
+// Most text is ASCII: its runs go through a block at a time, and each function starts its
+// next step at the first unit that is not.
+void narrowAsciiRun(const char16_t *&p, const char16_t *end, unsigned char *&out)
+{
+#ifdef LEXORN_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i nonAsciiBits = _mm_set1_epi16(short(0xFF80));
+    while (end - p >= 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8));
+        const __m128i either = _mm_and_si128(_mm_or_si128(low, high), nonAsciiBits);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(either, zero)) != 0xFFFF)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
+        p += 16;
+        out += 16;
+    }
+    while (end - p >= 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(units, units));
+        const auto ascii =
+            unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAsciiBits), zero)));
+        if (ascii != 0xFFFF) {
+            const int run = std::countr_zero(~ascii) / 2;
+            p += run;
+            out += run;
+            return;
+        }
+        p += 8;
+        out += 8;
+    }
+#else
+    while (end - p >= 4) {
+        std::uint64_t units;
+        std::memcpy(&units, p, sizeof units);
+        if (units & 0xFF80FF80FF80FF80ULL)
+            break;
+        for (int i = 0; i < 4; ++i)
+            out[i] = static_cast<unsigned char>(p[i]);
+        p += 4;
+        out += 4;
+    }
+#endif
+    while (p < end && *p < 0x80)
+        *out++ = static_cast<unsigned char>(*p++);
+}
+
 constexpr std::array<bool, 256> unreservedBytes()
 {
     std::array<bool, 256> table{};
@@ -86,6 +135,79 @@ qsizetype findBytes(const QByteArray &haystack, qsizetype from, const QByteArray
                                  std::boyer_moore_searcher(needle.cbegin(), needle.cend()));
     return hit == haystack.cend() ? -1 : hit - haystack.cbegin();
 #endif
+}
+
+void widenAsciiRun(const unsigned char *&p, const unsigned char *end, char16_t *&out)
+{
+#ifdef LEXORN_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+        const auto nonAscii = unsigned(_mm_movemask_epi8(bytes));
+        if (nonAscii) {
+            const int run = std::countr_zero(nonAscii);
+            p += run;
+            out += run;
+            return;
+        }
+        p += 16;
+        out += 16;
+    }
+#else
+    while (end - p >= 8) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, p, sizeof bytes);
+        if (bytes & 0x8080808080808080ULL)
+            break;
+        for (int i = 0; i < 8; ++i)
+            out[i] = p[i];
+        p += 8;
+        out += 8;
+    }
+#endif
+    while (p < end && *p < 0x80)
+        *out++ = *p++;
+}
+
+// The rare sequences: stray continuation bytes, 0xFE/0xFF, sequences cut off by the end, and
+// four to six bytes. Following bytes count as continuation bytes whatever they hold, so a value
+// can come out negative or far beyond Unicode; those become U+FFFD.
+const unsigned char *decodeUncommon(const unsigned char *p, const unsigned char *end,
+                                    char16_t *&out)
+{
+    const unsigned lead = *p;
+    if (lead < 0xC0) {
+        *out++ = ReplacementCharacter;
+        return p + 1;
+    }
+    if (lead >= 0xFE) {
+        platform::MsgBox(QStringLiteral("something Is wrong!"));
+        *out++ = ReplacementCharacter;
+        return p + 1;
+    }
+    const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : lead < 0xFC ? 5 : 6;
+    if (end - p < length) {
+        *out++ = ReplacementCharacter;
+        return end;
+    }
+    std::int64_t value = lead & (0x7F >> length);
+    bool continuationsOnly = true;
+    for (int i = 1; i < length; ++i) {
+        value = value * 64 + (int(p[i]) - 0x80);
+        continuationsOnly = continuationsOnly && (p[i] & 0xC0) == 0x80;
+    }
+    if (value >= 0 && value <= 0xFFFF) {
+        *out++ = static_cast<char16_t>(value);
+    } else if (length == 4 && continuationsOnly && value >= 0x10000 && value <= 0x10FFFF) {
+        const auto offset = static_cast<std::uint32_t>(value - 0x10000);
+        *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+    } else {
+        *out++ = ReplacementCharacter;
+    }
+    return p + length;
 }
 
 } // namespace
@@ -138,30 +260,20 @@ QByteArray Utf8Encode(const QString &text)
     const char16_t *p = reinterpret_cast<const char16_t *>(text.constData());
     const char16_t *const end = p + text.size();
     while (p < end) {
-        while (end - p >= 4) {
-            std::uint64_t units;
-            std::memcpy(&units, p, sizeof units);
-            if (units & AsciiUnitsMask)
-                break;
-            out[0] = static_cast<unsigned char>(p[0]);
-            out[1] = static_cast<unsigned char>(p[1]);
-            out[2] = static_cast<unsigned char>(p[2]);
-            out[3] = static_cast<unsigned char>(p[3]);
-            out += 4;
-            p += 4;
-        }
-        if (p == end)
-            break;
-        const unsigned c = *p++;
+        const unsigned c = *p;
         if (c < 0x80) {
-            *out++ = static_cast<unsigned char>(c);
+            narrowAsciiRun(p, end, out);
         } else if (c < 0x800) {
-            *out++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-            *out++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+            out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            out += 2;
+            ++p;
         } else {
-            *out++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-            *out++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            *out++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            out[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+            out[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            out += 3;
+            ++p;
         }
     }
     bytes.resize(out - outBegin);
@@ -213,69 +325,30 @@ QByteArray TextBetween(const QByteArray &source, const QByteArray &startMarker,
 
 QString Utf8Decode(const QByteArray &bytes)
 {
-    // Every sequence gives at most one unit per byte it consumes.
+    // Every sequence gives at most one unit per byte it consumes, so the output never outruns
+    // the input and block stores stay inside the buffer.
     QString text(bytes.size(), Qt::Uninitialized);
     char16_t *const outBegin = reinterpret_cast<char16_t *>(text.data());
     char16_t *out = outBegin;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto *const end = p + bytes.size();
     while (p < end) {
-        while (end - p >= 8) {
-            std::uint64_t chunk;
-            std::memcpy(&chunk, p, sizeof chunk);
-            if (chunk & AsciiBytesMask)
-                break;
-            for (int i = 0; i < 8; ++i)
-                out[i] = p[i];
-            out += 8;
-            p += 8;
-        }
-        if (p == end)
-            break;
         const unsigned lead = *p;
         if (lead < 0x80) {
-            *out++ = static_cast<char16_t>(lead);
-            ++p;
-            continue;
-        }
-        if (lead < 0xC0) {
-            *out++ = ReplacementCharacter;
-            ++p;
-            continue;
-        }
-        if (lead >= 0xFE) {
-            platform::MsgBox(QStringLiteral("something Is wrong!"));
-            *out++ = ReplacementCharacter;
-            ++p;
-            continue;
-        }
-        const int length = lead < 0xE0   ? 2
-                           : lead < 0xF0 ? 3
-                           : lead < 0xF8 ? 4
-                           : lead < 0xFC ? 5
-                                         : 6;
-        if (end - p < length) {
-            *out++ = ReplacementCharacter;
-            break;
-        }
-        // Following bytes count as continuation bytes whatever they hold, so a value can come
-        // out negative or far beyond Unicode; those become U+FFFD.
-        std::int64_t value = lead & (0x7F >> length);
-        bool continuationsOnly = true;
-        for (int i = 1; i < length; ++i) {
-            value = value * 64 + (int(p[i]) - 0x80);
-            continuationsOnly = continuationsOnly && (p[i] & 0xC0) == 0x80;
-        }
-        if (value >= 0 && value <= 0xFFFF) {
-            *out++ = static_cast<char16_t>(value);
-        } else if (length == 4 && continuationsOnly && value >= 0x10000 && value <= 0x10FFFF) {
-            const auto offset = static_cast<std::uint32_t>(value - 0x10000);
-            *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
-            *out++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+            widenAsciiRun(p, end, out);
+        } else if ((lead & 0xE0) == 0xC0 && end - p >= 2) {
+            const int value = int(lead & 0x1F) * 64 + (int(p[1]) - 0x80);
+            *out++ = value >= 0 ? static_cast<char16_t>(value) : ReplacementCharacter;
+            p += 2;
+        } else if ((lead & 0xF0) == 0xE0 && end - p >= 3) {
+            const int value =
+                int(lead & 0x0F) * 4096 + (int(p[1]) - 0x80) * 64 + (int(p[2]) - 0x80);
+            *out++ =
+                unsigned(value) <= 0xFFFF ? static_cast<char16_t>(value) : ReplacementCharacter;
+            p += 3;
         } else {
-            *out++ = ReplacementCharacter;
+            p = decodeUncommon(p, end, out);
         }
-        p += length;
     }
     text.resize(out - outBegin);
     return text;
