@@ -1,0 +1,211 @@
+#include "window/frmtranslatetext.h"
+
+#include "platform/dhtmledit.h"
+#include "platform/identity.h"
+#include "platform/inet.h"
+#include "platform/messagebox.h"
+#include "platform/pump.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+#include "platform/webbrowser.h"
+#include "platform/windowproc.h"
+#include "shell/frmtrayicon.h"
+#include "startup/sessionsettings.h"
+#include "ui_frmtranslatetext.h"
+#include "window/languagepairs.h"
+#include "window/modfrmtranslatetext.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+using namespace platform;
+
+namespace {
+
+constexpr int Margin = 120;
+constexpr int BannerWidth = 2175;
+constexpr int LabelOffset = 60;
+
+// A stored geometry value in twips, or nothing when it is absent or not a number.
+std::optional<int> storedTwips(const QString &section, const QString &key)
+{
+    const QString text = GetSetting(AppTitle(), section, key, QString());
+    bool ok = false;
+    const float value = text.toFloat(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    // Far beyond any screen, and still clear of integer overflow.
+    return qRound(std::clamp(value, -1.0e7f, 1.0e7f));
+}
+
+} // namespace
+
+frmTranslateText::frmTranslateText() : ui(std::make_unique<Ui::frmTranslateText>())
+{
+    ui->setupUi(this);
+    fraFrom = ui->fraFrom;
+    Label1 = ui->Label1;
+    dhtFrom = ui->dhtFrom;
+    lblTranslate = ui->lblTranslate;
+    cboTranslate = ui->cboTranslate;
+    cmdFindTran = ui->cmdFindTran;
+    cmdTranslate = ui->cmdTranslate;
+    fraTo = ui->fraTo;
+    dhtTo = ui->dhtTo;
+    cmdCopy = ui->cmdCopy;
+    cmdClose = ui->cmdClose;
+    webBanner = ui->webBanner;
+    netHTML = new Inet(this);
+
+    connect(cmdFindTran, &QPushButton::clicked, this, &frmTranslateText::cmdFindTran_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmTranslateText::cmdCopy_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmTranslateText::cmdClose_Click);
+    connect(webBanner, &WebBrowser::NavigateError, this,
+            &frmTranslateText::webBanner_NavigateError);
+    connect(webBanner, &WebBrowser::VisibleChanged, this, [this] { RefreshMinimumSize(this); });
+
+    placeFromSettings();
+    dhtFrom->setDocumentHTML(EmptyDocument);
+    dhtTo->setDocumentHTML(EmptyDocument);
+    setWindowIcon(frmTrayIcon::instance().windowIcon());
+    buildLanguagePairs();
+    cboTranslate->setCurrentIndex(0);
+    modFrmTranslateText::HookTranslateWindow(this);
+    RefreshMinimumSize(this);
+}
+
+frmTranslateText::~frmTranslateText() = default;
+
+void frmTranslateText::placeFromSettings()
+{
+    const QString options = QStringLiteral("Options");
+    const QString form = QStringLiteral("Options\\Form");
+    // On X11 the frame belongs to the window manager and is unknown until the window is shown,
+    // so the stored outer size is taken as the client size.
+    const int width = storedTwips(options, QStringLiteral("Width")).value_or(6300);
+    const int height = storedTwips(form, QStringLiteral("Height")).value_or(6120);
+    resize(TwipsToPixels(width), TwipsToPixels(height));
+
+    QPoint position;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        position = screen->availableGeometry().center() - rect().center();
+    if (const auto top = storedTwips(form, QStringLiteral("Top")))
+        position.setY(TwipsToPixels(*top));
+    if (const auto left = storedTwips(form, QStringLiteral("Left")))
+        position.setX(TwipsToPixels(*left));
+    move(position);
+}
+
+void frmTranslateText::buildLanguagePairs()
+{
+    const QList<Provider> &providers = SessionSettings.Providers;
+    LanguagePairs = QList<LanguagePair>(providers.size());
+    for (qsizetype i = 0; i < providers.size(); ++i) {
+        const Provider &provider = providers.at(i);
+        const Language *source = LanguageAt(provider.SourceLanguage);
+        const Language *target = LanguageAt(provider.TargetLanguage);
+        cboTranslate->addItem((source ? source->Name : QString()) + QStringLiteral(" to ") +
+                              (target ? target->Name : QString()));
+        LanguagePairs[i] = {provider.SourceLanguage, provider.TargetLanguage};
+    }
+}
+
+void frmTranslateText::Form_Resize()
+{
+    const int H = HeightTwips(this);
+    if (H <= 0 || isMinimized())
+        return;
+    const int W = WidthTwips(this);
+
+    SetWidthTwips(webBanner, BannerWidth);
+    SetTopTwips(webBanner, Margin);
+    SetLeftTwips(webBanner, W - WidthTwips(webBanner) - Margin);
+    SetHeightTwips(webBanner, H - 2 * Margin);
+
+    SetWidthTwips(fraTo,
+                  webBanner->Visible() ? W - WidthTwips(webBanner) - 3 * Margin : W - 2 * Margin);
+    SetTopTwips(fraTo, H - Margin - HeightTwips(cmdClose) - Margin - HeightTwips(fraTo));
+    SetWidthTwips(dhtTo, WidthTwips(fraTo) - 2 * Margin);
+    SetTopTwips(cmdClose, H - HeightTwips(cmdClose) - Margin);
+    SetLeftTwips(cmdClose, LeftTwips(fraTo) + WidthTwips(fraTo) - WidthTwips(cmdClose));
+    SetTopTwips(cmdCopy, TopTwips(cmdClose));
+
+    SetWidthTwips(fraFrom, WidthTwips(fraTo));
+    SetHeightTwips(fraFrom, H - HeightTwips(cmdClose) - HeightTwips(fraTo) -
+                                HeightTwips(cmdTranslate) - 5 * Margin);
+    SetWidthTwips(dhtFrom, WidthTwips(fraFrom) - 2 * Margin);
+    SetHeightTwips(dhtFrom, HeightTwips(fraFrom) - TopTwips(dhtFrom) - HeightTwips(cboTranslate) -
+                                2 * Margin);
+    SetTopTwips(cboTranslate, HeightTwips(fraFrom) - HeightTwips(cboTranslate) - Margin);
+    SetTopTwips(lblTranslate, TopTwips(cboTranslate) + LabelOffset);
+
+    SetTopTwips(cmdTranslate, TopTwips(fraFrom) + HeightTwips(fraFrom) + Margin);
+    SetLeftTwips(cmdTranslate, LeftTwips(fraFrom) + WidthTwips(fraFrom) - WidthTwips(cmdTranslate));
+    SetTopTwips(cmdFindTran, TopTwips(fraFrom) + HeightTwips(fraFrom) + Margin);
+    SetLeftTwips(cmdFindTran, LeftTwips(fraFrom));
+}
+
+void frmTranslateText::cmdFindTran_Click()
+{
+    const int k = cboTranslate->currentIndex();
+    if (k < 0 || k >= LanguagePairs.size())
+        return;
+    const Language *source = LanguageAt(LanguagePairs.at(k).SourceLanguage);
+    const Language *target = LanguageAt(LanguagePairs.at(k).TargetLanguage);
+    if (!source || !target)
+        return;
+    QString address = SessionSettings.FindTranLink;
+    address.replace(QStringLiteral("%userid%"), SessionSettings.UserId);
+    address.replace(QStringLiteral("%src_lang%"), source->Code);
+    address.replace(QStringLiteral("%trg_lang%"), target->Code);
+    ShellExecute(address);
+}
+
+void frmTranslateText::cmdCopy_Click()
+{
+    MsgBox(QStringLiteral("To copy text, select the text that you wish to copy and then hold Ctrl "
+                          "and press 'C'.  To paste text, hold Ctrl and press 'V'."),
+           vbOKOnly);
+}
+
+void frmTranslateText::cmdClose_Click()
+{
+    hide();
+}
+
+void frmTranslateText::webBanner_NavigateError(QObject *, const QString &, const QString &, int,
+                                               bool &)
+{
+    webBanner->SetVisible(false);
+    DoEvents();
+    Form_Resize();
+}
+
+bool frmTranslateText::event(QEvent *event)
+{
+    const bool handled = Form::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        Form_Resize();
+    return handled;
+}
+
+void frmTranslateText::resizeEvent(QResizeEvent *event)
+{
+    Form::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmTranslateText::showEvent(QShowEvent *event)
+{
+    Form::showEvent(event);
+    RefreshMinimumSize(this);
+}
+
+void frmTranslateText::Form_Unload()
+{
+    modFrmTranslateText::UnhookTranslateWindow();
+}

@@ -1,0 +1,12 @@
+#include "window/languagepairs.h"
+
+QList<LanguagePair> LanguagePairs;
+
+const Language *LanguageAt(const QString &index)
+{
+    bool ok = false;
+    const int slot = index.toInt(&ok);
+    if (!ok || slot < 0 || slot >= SessionSettings.Languages.size())
+        return nullptr;
+    return &SessionSettings.Languages.at(slot);
+}

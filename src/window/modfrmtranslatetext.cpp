@@ -1,0 +1,56 @@
+#include "window/modfrmtranslatetext.h"
+
+#include "platform/form.h"
+#include "platform/webbrowser.h"
+#include "window/frmtranslatetext.h"
+
+#include <QtMath>
+
+#include <cstring>
+
+using namespace platform;
+
+namespace modFrmTranslateText {
+
+HWND TranslateWindowHandle = nullptr;
+WNDPROC PreviousTranslateWindowProc;
+
+namespace {
+
+constexpr int MinimumWidth = 275; // pixels, without the banner
+constexpr int MinimumHeight = 355;
+
+} // namespace
+
+void HookTranslateWindow(HWND hWnd)
+{
+    TranslateWindowHandle = hWnd;
+    PreviousTranslateWindowProc = SetWindowLong(hWnd, GWL_WNDPROC, &TranslateWindowProc);
+}
+
+void UnhookTranslateWindow()
+{
+    SetWindowLong(TranslateWindowHandle, GWL_WNDPROC, PreviousTranslateWindowProc);
+}
+
+LRESULT TranslateWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg != WM_GETMINMAXINFO)
+        return CallWindowProc(PreviousTranslateWindowProc, hWnd, uMsg, wParam, lParam);
+
+    MINMAXINFO info;
+    std::memcpy(&info, reinterpret_cast<const void *>(lParam), sizeof info);
+    // Through the hooked window rather than the instance accessor: the query also comes while
+    // the window is still being created.
+    const auto *window = qobject_cast<const frmTranslateText *>(TranslateWindowHandle);
+    if (window && window->webBanner->Visible())
+        info.ptMinTrackSize.x =
+            qRound(WidthTwips(window->webBanner) / double(TwipsPerPixel) + MinimumWidth);
+    else
+        info.ptMinTrackSize.x = MinimumWidth;
+    info.ptMinTrackSize.y = MinimumHeight;
+    std::memcpy(reinterpret_cast<void *>(lParam), &info, sizeof info);
+    return 0;
+}
+
+} // namespace modFrmTranslateText
