@@ -5,10 +5,12 @@
 #include "platform/process.h"
 #include "platform/pump.h"
 #include "platform/settingsstore.h"
+#include "platform/webbrowser.h"
 #include "shell/frmtrayicon.h"
 #include "startup/frmlogin.h"
 #include "startup/frmmain.h"
 #include "startup/settingsanswer.h"
+#include "window/frmtranslatetext.h"
 
 using namespace platform;
 
@@ -36,6 +38,14 @@ void Main()
 
     while (!LoadSettings())
         DoEvents();
+
+    // Created hidden either way: level 0 users see the welcome page, everyone else no banner.
+    WebBrowser *banner = frmTranslateText::instance().webBanner;
+    if (!SessionSettings.WelcomeLink.isEmpty() && SessionSettings.Level == 0)
+        banner->Navigate2(SessionSettings.WelcomeLink, 0, QString(), QByteArray(),
+                          QStringLiteral("Content-Type: application/x-www-form-urlencoded\r\n"));
+    else
+        banner->SetVisible(false);
 }
 
 bool LoadSettings()
@@ -76,6 +86,7 @@ bool LoadSettings()
 void Shutdown(int exitStatus)
 {
     frmTrayIcon::Unload();
+    frmTranslateText::Unload();
     frmMain::Unload();
     EndProcess(exitStatus);
 }
