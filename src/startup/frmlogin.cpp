@@ -117,6 +117,15 @@ void frmLogin::lblSignup_DragDrop()
     ShellExecute(QStringLiteral("http://") + ServiceHost() + QStringLiteral("/lexorn/signup.php"));
 }
 
+void frmLogin::closeEvent(QCloseEvent *event)
+{
+    // The dialog has no close box: the user leaves it through OK or Cancel only.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        Form::closeEvent(event);
+}
+
 void frmLogin::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);

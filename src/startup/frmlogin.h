@@ -32,6 +32,7 @@ public Q_SLOTS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void lblSignup_MouseMove();
