@@ -224,7 +224,7 @@ void tst_WebBrowser::decodesByCharset()
 void tst_WebBrowser::fetchesImagesOfThePage()
 {
     LoopbackServer server;
-    const QByteArray picture = png(QSize(30, 20));
+    const QByteArray picture = png(QSize(30, 120));
     server.setHandler([&](const LoopbackServer::Request &request) {
         if (request.target == "/pages/logo.png")
             return LoopbackServer::Answer{200, picture, "image/png"};
@@ -243,7 +243,9 @@ void tst_WebBrowser::fetchesImagesOfThePage()
     const QUrl logo(server.url("/pages/logo.png"));
     QTRY_COMPARE(
         browser.document()->resource(QTextDocument::ImageResource, logo).value<QImage>().size(),
-        QSize(30, 20));
+        QSize(30, 120));
+    // The page is laid out again around the image once it has arrived.
+    QTRY_VERIFY(browser.document()->size().height() > 120);
     QCOMPARE(server.requests.size(), 2); // fetched once
 }
 
