@@ -68,8 +68,8 @@ CredentialCache::CredentialCache(int lifetimeSeconds)
     : m_secret(randomBytes(32)), m_lifetimeSeconds(lifetimeSeconds)
 {}
 
-QByteArray CredentialCache::digest(const QString &email, const QString &password,
-                                   const QByteArray &stored) const
+QByteArray CredentialCache::key(const QString &email, const QString &password,
+                                const QByteArray &stored) const
 {
     QMessageAuthenticationCode code(QCryptographicHash::Sha256, m_secret);
     code.addData(email.toUtf8());
@@ -80,10 +80,9 @@ QByteArray CredentialCache::digest(const QString &email, const QString &password
     return code.result();
 }
 
-bool CredentialCache::contains(const QString &email, const QString &password,
-                               const QByteArray &stored)
+bool CredentialCache::contains(const QByteArray &key)
 {
-    const auto found = m_entries.constFind(digest(email, password, stored));
+    const auto found = m_entries.constFind(key);
     if (found == m_entries.cend())
         return false;
     if (found->hasExpired()) {
@@ -93,11 +92,9 @@ bool CredentialCache::contains(const QString &email, const QString &password,
     return true;
 }
 
-void CredentialCache::insert(const QString &email, const QString &password,
-                             const QByteArray &stored)
+void CredentialCache::insert(const QByteArray &key)
 {
     if (m_entries.size() >= CacheLimit)
         m_entries.clear();
-    m_entries.insert(digest(email, password, stored),
-                     QDeadlineTimer(std::chrono::seconds(m_lifetimeSeconds)));
+    m_entries.insert(key, QDeadlineTimer(std::chrono::seconds(m_lifetimeSeconds)));
 }

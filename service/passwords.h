@@ -20,13 +20,12 @@ class CredentialCache
 public:
     explicit CredentialCache(int lifetimeSeconds = 600);
 
-    bool contains(const QString &email, const QString &password, const QByteArray &stored);
-    void insert(const QString &email, const QString &password, const QByteArray &stored);
+    // A keyed digest of one set of credentials; equal credentials give equal keys.
+    QByteArray key(const QString &email, const QString &password, const QByteArray &stored) const;
+    bool contains(const QByteArray &key);
+    void insert(const QByteArray &key);
 
 private:
-    QByteArray digest(const QString &email, const QString &password,
-                      const QByteArray &stored) const;
-
     QByteArray m_secret;
     int m_lifetimeSeconds;
     QHash<QByteArray, QDeadlineTimer> m_entries;

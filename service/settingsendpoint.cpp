@@ -85,22 +85,39 @@ void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExc
                                             "again later."));
         return;
     }
-    if (account && m_cache.contains(account->email, password, account->passwordHash)) {
-        signedIn(exchange, *account);
+    const auto finish = [this, exchange, account, loginError](bool matches) {
+        if (!account || !matches)
+            exchange->send(Exchange::Status::Ok, ContentType, loginError);
+        else
+            signedIn(exchange, *account);
+    };
+    if (!account) {
+        // Unknown addresses cost as much as wrong passwords, so timing does not tell them apart.
+        const QByteArray decoy = decoyHash(m_config.passwordIterations);
+        runInPool(
+            m_context, [password, decoy] { return verifyPassword(password, decoy); }, finish);
         return;
     }
-    // Unknown addresses cost as much as wrong passwords, so timing does not tell them apart.
-    const QByteArray stored =
-        account ? account->passwordHash : decoyHash(m_config.passwordIterations);
+    const QByteArray key = m_cache.key(account->email, password, account->passwordHash);
+    if (m_cache.contains(key)) {
+        finish(true);
+        return;
+    }
+    auto waiting = m_checking.find(key);
+    if (waiting != m_checking.end()) {
+        waiting->append(finish);
+        return;
+    }
+    m_checking.insert(key, {finish});
+    const QByteArray stored = account->passwordHash;
     runInPool(
         m_context, [password, stored] { return verifyPassword(password, stored); },
-        [this, exchange, account, password, loginError](bool matches) {
-            if (!account || !matches) {
-                exchange->send(Exchange::Status::Ok, ContentType, loginError);
-                return;
-            }
-            m_cache.insert(account->email, password, account->passwordHash);
-            signedIn(exchange, *account);
+        [this, key](bool matches) {
+            if (matches)
+                m_cache.insert(key);
+            const QList<std::function<void(bool)>> callers = m_checking.take(key);
+            for (const auto &caller : callers)
+                caller(matches);
         });
 }
 

@@ -4,7 +4,10 @@
 #include "exchange.h"
 #include "provider.h"
 
+#include <QHash>
 #include <QObject>
+
+#include <functional>
 
 class CredentialCache;
 class QHttpServerRequest;
@@ -37,4 +40,6 @@ private:
     QObject *m_context;
     QString m_base;
     QList<OfferedProvider> m_providers;
+    // Checks of the same credentials under way: a burst of sign-ins waits for one derivation.
+    QHash<QByteArray, QList<std::function<void(bool)>>> m_checking;
 };
