@@ -1,7 +1,12 @@
 #include "translation/modtranslate.h"
 
+#include "platform/inet.h"
 #include "platform/messagebox.h"
 #include "platform/pump.h"
+#include "startup/sessionsettings.h"
+#include "window/frmtranslatetext.h"
+
+#include <QComboBox>
 
 #include <algorithm>
 #include <array>
@@ -352,6 +357,45 @@ QString Utf8Decode(const QByteArray &bytes)
     }
     text.resize(out - outBegin);
     return text;
+}
+
+QString ProviderTranslate(QString &text, const QString &sourceCode, const QString &targetCode)
+{
+    frmTranslateText &window = frmTranslateText::instance();
+    const qsizetype selected = window.cboTranslate->currentIndex();
+    Q_ASSERT_X(selected >= 0 && selected < SessionSettings.Providers.size(), "ProviderTranslate",
+               "the Translate command checks the selection first");
+    const Provider &provider = SessionSettings.Providers.at(selected);
+
+    QString address = provider.UrlTemplate;
+    address.replace(QStringLiteral("%src_lang%"), sourceCode);
+    address.replace(QStringLiteral("%dest_lang%"), targetCode);
+
+    const int cap = SessionSettings.Cap;
+    if (cap >= 1 && text.size() > cap) {
+        platform::MsgBox(QStringLiteral("You are attemping to translate more than ") +
+                             QString::number(cap) +
+                             QStringLiteral(" bytes! This is not permitted."),
+                         platform::vbOKOnly);
+        text.truncate(cap);
+    }
+    address.replace(QStringLiteral("%text_encode%"), UrlEncode(Utf8Encode(text)));
+
+    // A provider that cannot be reached has nothing to say, like one that answers with nothing.
+    const platform::TransferResult fetched =
+        window.netHTML->OpenURL(address, platform::Inet::icString);
+    const QByteArray answer = fetched.ok ? fetched.body : QByteArray();
+
+    if (answer.isEmpty())
+        return QStringLiteral("<< 1Translation unavailable >>");
+    if (answer.contains("ERROR: Translation failed"))
+        return QStringLiteral("<< 2Translation unavailable >>");
+    // The markers came from the settings answer one unit per byte, so they go back to those bytes.
+    const QString translation = Utf8Decode(
+        TextBetween(answer, provider.ResultStart.toLatin1(), provider.ResultEnd.toLatin1()));
+    if (translation.isEmpty())
+        return QStringLiteral("<< 3Translation unavailable >>");
+    return translation;
 }
 
 } // namespace modTranslate

@@ -4,7 +4,7 @@
 #include <QString>
 
 // The translation engine: the text helpers that turn the editor's HTML into a request and cut the
-// translation out of a provider's answer.
+// translation out of a provider's answer, and the provider translation that chains them.
 namespace modTranslate {
 
 // Plain text of the source editor's HTML: line breaks from <br> and </p>, tags dropped,
@@ -26,5 +26,10 @@ QByteArray TextBetween(const QByteArray &source, const QByteArray &startMarker,
 // Text of UTF-8 bytes (also reads back what Utf8Encode made of lone surrogates); undecodable
 // sequences give U+FFFD, and a byte 0xFE or 0xFF shows "something Is wrong!" first.
 QString Utf8Decode(const QByteArray &bytes);
+
+// One request to the provider of the pair selected in the translation window: the translation,
+// or one of the "<< nTranslation unavailable >>" texts. A text over the session's Cap is cut to
+// it, in the caller's variable too, once the user has been told.
+QString ProviderTranslate(QString &text, const QString &sourceCode, const QString &targetCode);
 
 } // namespace modTranslate
