@@ -1,0 +1,96 @@
+#include "translation/frmtranslatesplash.h"
+
+#include "platform/dhtmledit.h"
+#include "platform/webbrowser.h"
+#include "shell/frmtrayicon.h"
+#include "startup/sessionsettings.h"
+#include "translation/modtranslate.h"
+#include "ui_frmtranslatesplash.h"
+#include "window/frmtranslatetext.h"
+#include "window/languagepairs.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QTimer>
+
+using namespace platform;
+
+namespace {
+
+QString codeOf(const QString &languageIndex)
+{
+    const Language *language = LanguageAt(languageIndex);
+    return language ? language->Code : QString();
+}
+
+} // namespace
+
+frmTranslateSplash::frmTranslateSplash() : ui(std::make_unique<Ui::frmTranslateSplash>())
+{
+    ui->setupUi(this);
+    Label1 = ui->Label1;
+    webTranslating = ui->webTranslating;
+    // A fixed tool window: narrow title bar, no buttons, not in the taskbar.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(TwipsToPixels(4680), TwipsToPixels(3195));
+    connect(webTranslating, &WebBrowser::NavigateError, this,
+            &frmTranslateSplash::webTranslating_NavigateError);
+    setWindowIcon(frmTrayIcon::instance().windowIcon());
+}
+
+frmTranslateSplash::~frmTranslateSplash() = default;
+
+void frmTranslateSplash::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        const QWidget &owner = frmTranslateText::instance();
+        move(owner.frameGeometry().center() - frameGeometry().center() + pos());
+    }
+    Form::showEvent(event);
+    // A window hidden from its own activation and shown again may get no second activation
+    // event, so each show asks for one and starts its translation from the event loop itself.
+    activateWindow();
+    if (!activationDue) {
+        activationDue = true;
+        QTimer::singleShot(0, this, &frmTranslateSplash::Form_Activate);
+    }
+}
+
+void frmTranslateSplash::Form_Activate()
+{
+    activationDue = false;
+    // The request and the marker search let events through; a second activation waits its turn.
+    if (translating || !isVisible())
+        return;
+    translating = true;
+
+    frmTranslateText &window = frmTranslateText::instance();
+    const LanguagePair &pair = LanguagePairs.at(window.cboTranslate->currentIndex());
+    const QString result = modTranslate::ProviderTranslate(SourceText, codeOf(pair.SourceLanguage),
+                                                           codeOf(pair.TargetLanguage));
+
+    QString document = ResultTemplate;
+    document.replace(QStringLiteral("%text%"), result);
+    window.dhtTo->setDocumentHTML(document);
+
+    translating = false;
+    hide();
+}
+
+void frmTranslateSplash::webTranslating_NavigateError(QObject *, const QString &, const QString &,
+                                                      int, bool &)
+{
+    webTranslating->SetVisible(false);
+}
+
+void frmTranslateSplash::reject() {}
+
+void frmTranslateSplash::closeEvent(QCloseEvent *event)
+{
+    // The window manager's close (Alt+F4) would end the modal show in mid-translation.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    Form::closeEvent(event);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/form.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
+
+namespace platform {
+class WebBrowser;
+}
+
+namespace Ui {
+class frmTranslateSplash;
+}
+
+// The "Translating..." window: shown modally, it runs one translation, puts the result into the
+// translation window and hides itself, which ends the modal show. It stays loaded between uses.
+class frmTranslateSplash : public platform::Form<QDialog, frmTranslateSplash>
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(frmTranslateSplash)
+
+public:
+    // The document the result is shown in; unlike the empty document there is no space before -->.
+    static inline const QString ResultTemplate = QStringLiteral(
+        "<html><head><style type=\"text/css\"><!-- p {padding: 0px; margin: 0px;}--></style>"
+        "</head><body>%text%</body></html>");
+
+    frmTranslateSplash();
+    ~frmTranslateSplash() override;
+
+    QLabel *Label1;
+    platform::WebBrowser *webTranslating;
+
+    // The text to translate; the translation may shorten it to the session's limit.
+    QString SourceText;
+
+public Q_SLOTS:
+    void webTranslating_NavigateError(QObject *pDisp, const QString &URL, const QString &Frame,
+                                      int StatusCode, bool &Cancel);
+    // The window hides itself when its translation is done; nothing else ends the modal show.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Activate();
+
+    std::unique_ptr<Ui::frmTranslateSplash> ui;
+    bool activationDue = false;
+    bool translating = false;
+};
