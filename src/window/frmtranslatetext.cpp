@@ -61,6 +61,7 @@ frmTranslateText::frmTranslateText() : ui(std::make_unique<Ui::frmTranslateText>
     webBanner = ui->webBanner;
     netHTML = new Inet(this);
 
+    connect(cmdTranslate, &QPushButton::clicked, this, &frmTranslateText::cmdTranslate_Click);
     connect(cmdFindTran, &QPushButton::clicked, this, &frmTranslateText::cmdFindTran_Click);
     connect(cmdCopy, &QPushButton::clicked, this, &frmTranslateText::cmdCopy_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmTranslateText::cmdClose_Click);

@@ -54,6 +54,8 @@ public:
     platform::Inet *netHTML;
 
 public Q_SLOTS:
+    // Defined with the translation engine, in translation/translatecommand.cpp.
+    void cmdTranslate_Click();
     void cmdFindTran_Click();
     void cmdCopy_Click();
     void cmdClose_Click();

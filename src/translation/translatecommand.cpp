@@ -1,0 +1,61 @@
+// The Translate button of the translation window. It is a handler of that window, declared there
+// and wired in its constructor, but it belongs to the translation engine and lives beside it.
+
+#include "platform/dhtmledit.h"
+#include "platform/messagebox.h"
+#include "platform/strings.h"
+#include "platform/webbrowser.h"
+#include "startup/sessionsettings.h"
+#include "translation/frmtranslatesplash.h"
+#include "translation/modtranslate.h"
+#include "window/frmtranslatetext.h"
+#include "window/languagepairs.h"
+
+#include <QComboBox>
+
+using namespace platform;
+
+namespace {
+
+// How much of the text the banner report carries.
+constexpr int ReportedUnits = 20;
+
+QString codeOf(const QString &languageIndex)
+{
+    const Language *language = LanguageAt(languageIndex);
+    return language ? language->Code : QString();
+}
+
+} // namespace
+
+void frmTranslateText::cmdTranslate_Click()
+{
+    frmTranslateSplash &splash = frmTranslateSplash::instance();
+    splash.SourceText = modTranslate::HtmlToText(dhtFrom->DocumentHTML());
+
+    // Line breaks are text to translate; only spaces count as nothing.
+    if (TrimSpaces(splash.SourceText).isEmpty()) {
+        MsgBox(QStringLiteral("Please enter some text to translate."), vbInformation,
+               QStringLiteral("Error"));
+        return;
+    }
+    if (cboTranslate->currentIndex() < 0) {
+        MsgBox(QStringLiteral("Please select languages."), vbInformation, QStringLiteral("Error"));
+        return;
+    }
+
+    splash.exec();
+
+    // The report follows every translation, an unavailable one too, and carries the text as it
+    // was sent: the translation may have cut it to the session's limit.
+    const LanguagePair &pair = LanguagePairs.at(cboTranslate->currentIndex());
+    const QString body =
+        QStringLiteral("userid=") + SessionSettings.UserId + QStringLiteral("&src_lang=") +
+        codeOf(pair.SourceLanguage) + QStringLiteral("&dest_lang=") + codeOf(pair.TargetLanguage) +
+        QStringLiteral("&text=") +
+        modTranslate::UrlEncode(modTranslate::Utf8Encode(splash.SourceText.left(ReportedUnits)));
+    webBanner->Navigate(SessionSettings.BannerLink,
+                        WebBrowser::navNoReadFromCache | WebBrowser::navNoWriteToCache, QString(),
+                        body.toUtf8(),
+                        QStringLiteral("Content-Type: application/x-www-form-urlencoded\r\n"));
+}
