@@ -63,14 +63,15 @@ QByteArray between(const QByteArray &page, const QByteArray &start, const QByteA
     return to < 0 ? QByteArray() : page.mid(from + start.size(), to - from - start.size());
 }
 
-// A stand-in for apertium: lists both demo modes, and for a translation runs `behaviour`.
-QString fakeEngine(const QTemporaryDir &folder, const QByteArray &behaviour)
+// A stand-in for apertium: lists the installed modes, and for a translation runs `behaviour`.
+QString fakeEngine(const QTemporaryDir &folder, const QByteArray &behaviour,
+                   const QByteArray &modes = "eng-spa spa-eng")
 {
     const QString path = folder.filePath(QStringLiteral("fake-apertium"));
     QFile script(path);
     script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\nif [ \"$1\" = -l ]; then echo eng-spa; echo spa-eng; exit 0; fi\n" +
-                 behaviour + '\n');
+    script.write("#!/bin/sh\nif [ \"$1\" = -l ]; then for m in " + modes +
+                 "; do echo $m; done; exit 0; fi\n" + behaviour + '\n');
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
@@ -100,6 +101,7 @@ private Q_SLOTS:
     void failingEngine_data();
     void failingEngine();
     void slowTranslationHoldsUpNobody();
+    void onlyInstalledModesAreOffered();
 };
 
 void TestServiceProvider::translatesWithApertium_data()
@@ -233,6 +235,20 @@ void TestServiceProvider::slowTranslationHoldsUpNobody()
     QCOMPARE(slow->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 504);
     QVERIFY(slow->readAll().contains("ERROR: Translation failed"));
     delete slow;
+}
+
+void TestServiceProvider::onlyInstalledModesAreOffered()
+{
+    QTemporaryDir folder;
+    ServiceRunner service(configWithEngine(fakeEngine(folder, "cat", "eng-spa"), 20));
+    QString error;
+    QVERIFY2(service.start(&error), qPrintable(error));
+    QVERIFY(!providerFor(service, "en", "es").urlTemplate.isEmpty());
+    QVERIFY(providerFor(service, "es", "en").urlTemplate.isEmpty());
+    const HttpResult result =
+        httpGet(service.url(QStringLiteral("/lexorn/translate.php?src=es&dest=en&text=casa")));
+    QVERIFY(result.body.contains("ERROR: Translation failed"));
+    QVERIFY(service.log().contains("spa-eng is not installed"));
 }
 
 QTEST_GUILESS_MAIN(TestServiceProvider)
