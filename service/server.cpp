@@ -76,7 +76,11 @@ void Server::addRoute(const QString &path, bool allowPost, Handler handler)
 
 bool Server::listen(QString &error)
 {
-    m_tcp = new GuardedServer(RequestLimits(), this);
+    RequestLimits limits;
+    // A connection waiting for its translation is not idle.
+    limits.idleMilliseconds =
+        qMax(limits.idleMilliseconds, (m_config.apertiumTimeoutSeconds + 10) * 1000);
+    m_tcp = new GuardedServer(limits, this);
     if (!m_tcp->listen(m_config.listenAddress, m_config.port)) {
         error = QStringLiteral("cannot listen on %1 port %2: %3")
                     .arg(m_config.listenAddress.toString())
