@@ -4,6 +4,7 @@
 #include "shell/frmtrayicon.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
+#include "support/providersession.h"
 #include "support/recorders.h"
 #include "support/testmain.h"
 #include "translation/frmtranslatesplash.h"
@@ -65,18 +66,11 @@ void tst_frmTranslateSplash::init()
 {
     server = std::make_unique<LoopbackServer>();
     boxes = std::make_unique<MessageBoxRecorder>();
-    SessionSettings = {};
-    SessionSettings.Languages = {Language{}, Language{"en", "English"}, Language{"de", "Deutsch"},
-                                 Language{"fr", "Français"}};
-    Provider provider;
-    provider.SourceLanguage = "1";
-    provider.TargetLanguage = "2";
-    provider.UrlTemplate = server->url("/t?s=%src_lang%&d=%dest_lang%&q=%text_encode%");
-    provider.ResultStart = "[b]";
-    provider.ResultEnd = "[/b]";
-    SessionSettings.Providers = {provider};
-    provider.TargetLanguage = "3";
-    SessionSettings.Providers.append(provider);
+    useProviderSession(server->url("/t?s=%src_lang%&d=%dest_lang%&q=%text_encode%"));
+    SessionSettings.Languages.append(Language{"fr", "Français"});
+    Provider toFrench = SessionSettings.Providers.first();
+    toFrench.TargetLanguage = "3";
+    SessionSettings.Providers.append(toFrench);
     frmTranslateText::instance();
 }
 
@@ -111,8 +105,6 @@ void tst_frmTranslateSplash::designedWindow()
                                       Qt::WindowCloseButtonHint)));
     QCOMPARE(splash.windowIcon().cacheKey(), frmTrayIcon::instance().windowIcon().cacheKey());
     QCOMPARE(splash.Label1->text(), QString("Translating..."));
-    QCOMPARE(splash.Label1->geometry(), QRect(8, 80, 297, 41));
-    QCOMPARE(splash.webTranslating->geometry(), QRect(0, 0, 313, 213));
     QVERIFY(splash.SourceText.isEmpty());
 }
 
@@ -127,8 +119,6 @@ void tst_frmTranslateSplash::resultDocument_data()
                                  << "<< 1Translation unavailable >>";
     QTest::newRow("line break markup") << QByteArray("[b]a<br>b[/b]") << "<p>a<br>b</p>"
                                        << "a\nb";
-    QTest::newRow("CR LF is no line break") << QByteArray("[b]a\r\nb[/b]") << "<p>a b</p>"
-                                            << "a b";
     QTest::newRow("markup goes in unescaped")
         << QByteArray("[b]<b>Haus</b> &amp; Hof[/b]") << "<p><b>Haus</b> &amp; Hof</p>"
         << "Haus & Hof";
