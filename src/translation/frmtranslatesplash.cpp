@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QTimer>
+#include <QWindow>
 
 using namespace platform;
 
@@ -45,6 +46,10 @@ void frmTranslateSplash::showEvent(QShowEvent *event)
     if (!event->spontaneous()) {
         const QWidget &owner = frmTranslateText::instance();
         move(owner.frameGeometry().center() - frameGeometry().center() + pos());
+        // Not a child of the translation window, which may be closed and made anew while this
+        // window keeps its page; the window manager still keeps it above its owner.
+        if (windowHandle() && owner.windowHandle())
+            windowHandle()->setTransientParent(owner.windowHandle());
     }
     Form::showEvent(event);
     // A window hidden from its own activation and shown again may get no second activation
