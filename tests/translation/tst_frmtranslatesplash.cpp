@@ -149,19 +149,21 @@ void tst_frmTranslateSplash::resultDocument()
 void tst_frmTranslateSplash::translatesForTheSelectedPairAndHides()
 {
     frmTranslateText::instance().cboTranslate->setCurrentIndex(1);
+    frmTranslateText::instance().move(40, 30); // away from the screen's centre
     bool shownMeanwhile = false;
     QPoint offCentre;
     frmTranslateSplash &splash = frmTranslateSplash::instance();
     provide("[b]Bonjour[/b]", [&] {
         shownMeanwhile = splash.isVisible();
+        // The frame a window manager adds may not be known yet: the client area stands for it.
         offCentre =
-            splash.frameGeometry().center() - frmTranslateText::instance().frameGeometry().center();
+            splash.geometry().center() - frmTranslateText::instance().frameGeometry().center();
     });
     splash.SourceText = "Hello";
     splash.exec();
 
     QVERIFY(shownMeanwhile);
-    QVERIFY2(offCentre.manhattanLength() <= 2, "centred on the translation window");
+    QVERIFY2(offCentre.manhattanLength() <= 16, "centred on the translation window");
     QVERIFY(splash.isHidden());
     QCOMPARE(server->requests.size(), 1);
     QCOMPARE(server->requests.first().target, QByteArray("/t?s=en&d=fr&q=Hello"));
