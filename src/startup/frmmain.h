@@ -13,4 +13,7 @@ public:
     frmMain();
 
     platform::Inet *const netSettings;
+
+protected:
+    void Form_Unload() override;
 };

@@ -1,5 +1,6 @@
 #include "startup/modmain.h"
 
+#include "info/frmsplash.h"
 #include "platform/identity.h"
 #include "platform/messagebox.h"
 #include "platform/process.h"
@@ -7,6 +8,8 @@
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
 #include "shell/frmtrayicon.h"
+#include "shell/modhotkey.h"
+#include "shell/modtrayicon.h"
 #include "startup/frmlogin.h"
 #include "startup/frmmain.h"
 #include "startup/settingsanswer.h"
@@ -36,8 +39,13 @@ void Main()
     if (password.isEmpty() || userName.isEmpty())
         frmLogin::instance().ShowModal();
 
+    frmSplash::instance().show();
+
     while (!LoadSettings())
         DoEvents();
+
+    AddTrayIcon(frmTrayIcon::instance().windowIcon(), &frmTrayIcon::instance());
+    RegisterHotKeys();
 
     // Created hidden either way: level 0 users see the welcome page, everyone else no banner.
     WebBrowser *banner = frmTranslateText::instance().webBanner;
@@ -85,6 +93,8 @@ bool LoadSettings()
 
 void Shutdown(int exitStatus)
 {
+    if (frmTrayIcon::exists())
+        RemoveTrayIcon(&frmTrayIcon::instance());
     frmTrayIcon::Unload();
     frmTranslateText::Unload();
     frmMain::Unload();

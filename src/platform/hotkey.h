@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/windowproc.h"
+
+namespace platform {
+
+// Modifiers of a system-wide hot key.
+inline constexpr unsigned MOD_ALT = 1;
+inline constexpr unsigned MOD_CONTROL = 2;
+inline constexpr unsigned MOD_SHIFT = 4;
+inline constexpr unsigned MOD_WIN = 8;
+
+// Registers a system-wide key combination (virtual key: 'A' to 'Z' or '0' to '9') for a window.
+// Each press delivers WM_HOTKEY with the identifier as wParam to the window's current procedure.
+// False when the combination is held by another program or the desktop has no global keys (any
+// platform other than X11).
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+
+} // namespace platform

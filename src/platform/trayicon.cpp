@@ -1,0 +1,228 @@
+#include "platform/trayicon.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+namespace platform {
+namespace {
+
+struct ShellIcon
+{
+    QPointer<QWidget> owner;
+    quint32 id = 0;
+    quint32 callbackMessage = 0;
+    bool notifies = false;
+    QPointer<QSystemTrayIcon> icon;
+};
+
+std::vector<std::unique_ptr<ShellIcon>> &icons()
+{
+    static std::vector<std::unique_ptr<ShellIcon>> table;
+    return table;
+}
+
+ShellIcon *findIcon(HWND owner, quint32 id)
+{
+    for (const auto &entry : icons()) {
+        if (entry->owner == owner && entry->id == id && entry->icon)
+            return entry.get();
+    }
+    return nullptr;
+}
+
+void forget(const ShellIcon *gone)
+{
+    auto &table = icons();
+    std::erase_if(table, [gone](const auto &entry) { return entry.get() == gone; });
+}
+
+// Qt's XEmbed tray icon is an internal widget of this class; a StatusNotifier icon has none.
+bool isXEmbedIconWidget(const QObject *object)
+{
+    return object->inherits("QSystemTrayIconSys") ||
+           object->objectName() == QLatin1String("QSystemTrayIconSys");
+}
+
+bool xembedTrayInUse()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), isXEmbedIconWidget);
+}
+
+// Posted like the shell's own notifications, so that a handler may run a modal loop (the pop-up
+// menu) without doing so inside Qt's mouse event delivery.
+void notify(const ShellIcon &entry, UINT mouseMessage)
+{
+    if (!entry.notifies)
+        return;
+    QPointer<QWidget> owner = entry.owner;
+    const quint32 id = entry.id;
+    const quint32 message = entry.callbackMessage;
+    QMetaObject::invokeMethod(
+        qApp,
+        [owner, id, message, mouseMessage] {
+            if (owner)
+                SendMessage(owner, message, id, LPARAM(mouseMessage));
+        },
+        Qt::QueuedConnection);
+}
+
+ShellIcon *onlyIcon()
+{
+    ShellIcon *found = nullptr;
+    for (const auto &entry : icons()) {
+        if (entry->icon) {
+            if (found)
+                return nullptr;
+            found = entry.get();
+        }
+    }
+    return found;
+}
+
+// On an XEmbed tray Qt reports the right button when it is pressed, and a quick second press
+// only as a double click; the release, which opens a tray menu, is seen only as a mouse event on
+// Qt's icon widget. The widget is matched to its icon when Qt reports a press on it.
+class XEmbedMouseWatcher : public QObject
+{
+public:
+    QPointer<QObject> delivering; // the icon widget whose press Qt is delivering right now
+    QHash<QObject *, QPointer<QSystemTrayIcon>> iconOf;
+
+    void learn(QSystemTrayIcon *icon)
+    {
+        if (!delivering || iconOf.contains(delivering))
+            return;
+        QObject *widget = delivering;
+        iconOf.insert(widget, icon);
+        connect(widget, &QObject::destroyed, this, [this, widget] { iconOf.remove(widget); });
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+             type == QEvent::MouseButtonRelease) &&
+            isXEmbedIconWidget(watched)) {
+            const Qt::MouseButton button = static_cast<QMouseEvent *>(event)->button();
+            if (type == QEvent::MouseButtonPress)
+                delivering = watched;
+            else if (button == Qt::RightButton)
+                notifyFrom(watched,
+                           type == QEvent::MouseButtonRelease ? WM_RBUTTONUP : WM_RBUTTONDBLCLK);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void notifyFrom(QObject *widget, UINT mouseMessage)
+    {
+        const QSystemTrayIcon *icon = iconOf.value(widget);
+        for (const auto &entry : icons()) {
+            if (icon ? entry->icon == icon : entry.get() == onlyIcon())
+                notify(*entry, mouseMessage);
+        }
+    }
+};
+
+XEmbedMouseWatcher &xembedMouseWatcher()
+{
+    static XEmbedMouseWatcher *watcher = [] {
+        auto *created = new XEmbedMouseWatcher;
+        created->setParent(qApp);
+        qApp->installEventFilter(created);
+        return created;
+    }();
+    return *watcher;
+}
+
+void onActivated(ShellIcon &entry, QSystemTrayIcon::ActivationReason reason)
+{
+    const bool xembed = xembedTrayInUse();
+    if (xembed)
+        xembedMouseWatcher().learn(entry.icon);
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        // A StatusNotifier host never reports a double click; its activation stands for one.
+        notify(entry, xembed ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        notify(entry, WM_LBUTTONDBLCLK);
+        break;
+    case QSystemTrayIcon::Context:
+        notify(entry, WM_RBUTTONDOWN);
+        if (!xembed)
+            notify(entry, WM_RBUTTONUP); // the release comes from the icon widget
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        notify(entry, 0x208); // middle button up
+        break;
+    default:
+        break;
+    }
+}
+
+void apply(ShellIcon &entry, const NOTIFYICONDATA &data)
+{
+    if (data.uFlags & NIF_MESSAGE) {
+        entry.notifies = true;
+        entry.callbackMessage = data.uCallbackMessage;
+    }
+    if (data.uFlags & NIF_ICON)
+        entry.icon->setIcon(data.hIcon);
+    if (data.uFlags & NIF_TIP)
+        entry.icon->setToolTip(
+            QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
+}
+
+} // namespace
+
+bool Shell_NotifyIcon(UINT message, NOTIFYICONDATA &data)
+{
+    if (!data.hWnd)
+        return false;
+    ShellIcon *existing = findIcon(data.hWnd, data.uID);
+    switch (message) {
+    case NIM_ADD: {
+        if (existing)
+            return false;
+        xembedMouseWatcher();
+        auto entry = std::make_unique<ShellIcon>();
+        entry->owner = data.hWnd;
+        entry->id = data.uID;
+        // No context menu of its own: the owning window decides what a right click does.
+        entry->icon = new QSystemTrayIcon(data.hWnd);
+        ShellIcon *added = entry.get();
+        QObject::connect(entry->icon, &QObject::destroyed, qApp, [added] { forget(added); });
+        QObject::connect(
+            entry->icon, &QSystemTrayIcon::activated, entry->icon,
+            [added](QSystemTrayIcon::ActivationReason reason) { onActivated(*added, reason); });
+        icons().push_back(std::move(entry));
+        apply(*added, data);
+        added->icon->show();
+        return true;
+    }
+    case NIM_MODIFY:
+        if (!existing)
+            return false;
+        apply(*existing, data);
+        return true;
+    case NIM_DELETE:
+        if (!existing)
+            return false;
+        existing->icon->hide();
+        delete existing->icon; // forgets the entry
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace platform

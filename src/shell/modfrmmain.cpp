@@ -1,0 +1,30 @@
+#include "shell/modfrmmain.h"
+
+#include "shell/modhotkey.h"
+
+using namespace platform;
+
+HWND MainWindowHandle = nullptr;
+WNDPROC PreviousMainWindowProc;
+
+void HookMainWindow(HWND window)
+{
+    MainWindowHandle = window;
+    PreviousMainWindowProc = SetWindowLong(window, GWL_WNDPROC, &MainWindowProc);
+}
+
+void UnhookMainWindow()
+{
+    if (!MainWindowHandle)
+        return;
+    SetWindowLong(MainWindowHandle, GWL_WNDPROC, PreviousMainWindowProc);
+}
+
+LRESULT MainWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_HOTKEY) {
+        OnHotKey(quint8(wParam));
+        return 1;
+    }
+    return CallWindowProc(PreviousMainWindowProc, hWnd, uMsg, wParam, lParam);
+}

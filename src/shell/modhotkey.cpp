@@ -1,0 +1,36 @@
+#include "shell/modhotkey.h"
+
+#include "platform/hotkey.h"
+#include "platform/pump.h"
+#include "startup/frmmain.h"
+#include "window/frmtranslatetext.h"
+
+using namespace platform;
+
+QList<qint32> HotKeyIds;
+
+void RegisterHotKeys()
+{
+    HotKeyIds = {0};
+    AddHotKey(MOD_WIN, 0x54); // T
+}
+
+void AddHotKey(qint32 modifiers, qint32 key)
+{
+    HotKeyIds.append(qint32(HotKeyIds.size()));
+    const qint32 id = HotKeyIds.last();
+    // Touching the main window loads it, and loading it hooks it, before any hot key can arrive.
+    QWidget *window = &frmMain::instance();
+    // Another program may hold the combination; the tray icon then remains the way in.
+    RegisterHotKey(window, id, unsigned(modifiers), unsigned(key));
+}
+
+void OnHotKey(quint8 id)
+{
+    DoEvents();
+    if (HotKeyIds.size() < 2 || id != quint8(HotKeyIds.at(1)))
+        return;
+    frmTranslateText &window = frmTranslateText::instance();
+    window.Form_Resize();
+    window.show();
+}
