@@ -52,8 +52,6 @@ private Q_SLOTS:
     void iconIsAddedOnceAndRemovedOnce();
     void notificationCode_data();
     void notificationCode();
-    void menuCommands();
-    void aboutTwiceLeavesOneBox();
     void exitAnsweredNoChangesNothing();
     void exitAnsweredYesShutsDown();
 
@@ -184,17 +182,9 @@ void TrayIconTest::iconIsAddedOnceAndRemovedOnce()
 {
     QWidget &window = frmTrayIcon::instance();
     AddTrayIcon(window.windowIcon(), &window);
-    QCOMPARE(TrayIconData.cbSize, 88u);
-    QCOMPARE(TrayIconData.uID, 1u);
-    QCOMPARE(TrayIconData.uFlags, 7u);
-    QCOMPARE(TrayIconData.uCallbackMessage, 0x200u);
-    QCOMPARE(QByteArray(TrayIconData.szTip), QByteArray());
     QVERIFY(trayIconPresent(&window));
     QVERIFY(!Shell_NotifyIcon(NIM_ADD, TrayIconData));
-
     RemoveTrayIcon(&window);
-    QVERIFY(!trayIconPresent(&window));
-    RemoveTrayIcon(&window); // nothing left to remove
     QVERIFY(!trayIconPresent(&window));
 }
 
@@ -246,39 +236,6 @@ void TrayIconTest::notificationCode()
     const Outcome delivered = observe([&] { SendMessage(&tray, WM_MOUSEMOVE, 1, code); });
     QCOMPARE(delivered.translateWindowShown, seen.translateWindowShown);
     QCOMPARE(delivered.menu, seen.menu);
-}
-
-void TrayIconTest::menuCommands()
-{
-    frmTrayIcon &tray = frmTrayIcon::instance();
-    QVERIFY(!frmTranslateText::exists());
-    tray.mnuTranslateText->trigger();
-    QVERIFY(frmTranslateText::exists());
-    QVERIFY(frmTranslateText::instance().isVisible());
-
-    // Shown again after being hidden, the same window (nothing is created afresh).
-    frmTranslateText *first = &frmTranslateText::instance();
-    first->hide();
-    tray.mnuTranslateText->trigger();
-    QCOMPARE(&frmTranslateText::instance(), first);
-    QVERIFY(first->isVisible());
-}
-
-void TrayIconTest::aboutTwiceLeavesOneBox()
-{
-    frmTrayIcon &tray = frmTrayIcon::instance();
-    tray.mnuAbout->trigger();
-    settle();
-    tray.mnuAbout->trigger();
-    settle();
-    int shown = 0;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        shown += window->isVisible() && window->windowTitle() == QLatin1String("About Lexorn");
-    QCOMPARE(shown, 1);
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->windowTitle() == QLatin1String("About Lexorn"))
-            window->close();
-    }
 }
 
 void TrayIconTest::exitAnsweredNoChangesNothing()
