@@ -167,9 +167,9 @@ void ShellDesktopTest::clicksOnTheIcon()
     QVERIFY(DesktopSession::waitUntil([&] { return desktop.activeWindow() == window; }, 3000));
 
     // Behind another program's window, a double click brings it to the front.
-    desktop.launch(QStringLiteral("xmessage"),
-                   {QStringLiteral("-geometry"), QStringLiteral("1000x700+20+40"),
-                    QStringLiteral("in front")});
+    QProcess *other = desktop.launch(QStringLiteral("xmessage"),
+                                     {QStringLiteral("-geometry"), QStringLiteral("1000x700+20+40"),
+                                      QStringLiteral("in front")});
     const qulonglong cover = desktop.waitForWindow(QStringLiteral("^xmessage$"));
     QVERIFY(cover);
     QVERIFY(DesktopSession::waitUntil([&] { return desktop.isAbove(cover, window); }, 3000));
@@ -177,6 +177,7 @@ void ShellDesktopTest::clicksOnTheIcon()
     QVERIFY(DesktopSession::waitUntil(
         [&] { return desktop.isAbove(window, cover) && desktop.activeWindow() == window; }, 3000));
     QCOMPARE(desktop.windowsNamed(QStringLiteral("^Translate Text$")).size(), 1);
+    DesktopSession::end(other);
 }
 
 void ShellDesktopTest::rightClickOpensTheMenuOnRelease()
