@@ -98,6 +98,25 @@ QString bodyOf(const QTextDocument &document)
     return out;
 }
 
+// A browser takes a "<" that cannot open a tag as text, so "<< 1Translation unavailable >>"
+// shows as it is; Qt's parser would swallow it up to the next ">".
+QString withStrayLessThanEscaped(const QString &html)
+{
+    QString out;
+    out.reserve(html.size());
+    for (qsizetype i = 0; i < html.size(); ++i) {
+        const QChar next = i + 1 < html.size() ? html.at(i + 1) : QChar();
+        const bool opensMarkup = (next.unicode() < 128 && next.isLetter()) ||
+                                 next == QLatin1Char('/') || next == QLatin1Char('!') ||
+                                 next == QLatin1Char('?');
+        if (html.at(i) == QLatin1Char('<') && !opensMarkup)
+            out += QLatin1String("&lt;");
+        else
+            out += html.at(i);
+    }
+    return out;
+}
+
 } // namespace
 
 DHTMLEdit::DHTMLEdit(QWidget *parent) : QTextEdit(parent), head(defaultHead), tail(defaultTail)
@@ -119,7 +138,7 @@ void DHTMLEdit::setDocumentHTML(const QString &html)
             html.lastIndexOf(QLatin1String("</body"), -1, Qt::CaseInsensitive);
         tail = bodyEnd > headEnd ? html.mid(bodyEnd) : defaultTail;
     }
-    setHtml(html);
+    setHtml(withStrayLessThanEscaped(html));
 }
 
 QString DHTMLEdit::DocumentHTML() const

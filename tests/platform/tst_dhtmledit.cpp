@@ -78,6 +78,9 @@ void tst_DHTMLEdit::setDocumentReadsBack_data()
         << result + "Bonjour" + tail << result + "<p>Bonjour</p>" + tail;
     QTest::newRow("body attributes") << "<HTML><BODY bgcolor=\"white\">x</BODY></HTML>"
                                      << "<HTML><BODY bgcolor=\"white\"><p>x</p></BODY></HTML>";
+    QTest::newRow("less-than signs that open no tag")
+        << head + "<< 2Translation unavailable >> 1<2 a < b<" + tail
+        << head + "<p>&lt;&lt; 2Translation unavailable &gt;&gt; 1&lt;2 a &lt; b&lt;</p>" + tail;
     QTest::newRow("fragment") << "plain <b>x</b>"
                               << "<html><body><p>plain <b>x</b></p></body></html>";
 }
