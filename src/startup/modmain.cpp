@@ -13,6 +13,7 @@
 #include "startup/frmlogin.h"
 #include "startup/frmmain.h"
 #include "startup/settingsanswer.h"
+#include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
 using namespace platform;
@@ -46,6 +47,10 @@ void Main()
 
     AddTrayIcon(frmTrayIcon::instance().windowIcon(), &frmTrayIcon::instance());
     RegisterHotKeys();
+
+    // The progress window is created hidden so that its page is loaded before the first use.
+    if (!SessionSettings.TranslatingLink.isEmpty())
+        frmTranslateSplash::instance().webTranslating->Navigate(SessionSettings.TranslatingLink);
 
     // Created hidden either way: level 0 users see the welcome page, everyone else no banner.
     WebBrowser *banner = frmTranslateText::instance().webBanner;
