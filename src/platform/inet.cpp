@@ -17,6 +17,7 @@ TransferResult Inet::OpenURL(const QString &address, DataType)
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
     prepareRequest(request, false);
     const QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(network().get(request));
+    limitDuration(reply.data());
 
     TransferResult result;
     bool tooLarge = false;
@@ -37,12 +38,25 @@ TransferResult Inet::OpenURL(const QString &address, DataType)
         result.error = tr("The answer is larger than %1 MiB.").arg(MaxBodyBytes / (1024 * 1024));
         return result;
     }
+    if (timedOut(*reply)) {
+        result.body.clear();
+        result.error =
+            tr("The transfer did not finish within %1 s.").arg(transferTimeout() / 1000.0);
+        return result;
+    }
     if (!answeredWithPage(*reply)) {
         result.body.clear();
         result.error = reply->errorString();
         return result;
     }
     result.body += reply->readAll();
+    if (cutShort(*reply, result.body.size())) {
+        result.error = tr("The connection broke off after %1 of %2 bytes.")
+                           .arg(result.body.size())
+                           .arg(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+        result.body.clear();
+        return result;
+    }
     result.ok = true;
     return result;
 }

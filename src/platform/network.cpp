@@ -5,11 +5,13 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 namespace platform {
 namespace {
 
 int timeoutMs = 30'000;
+constexpr char TimedOutProperty[] = "lexornTimedOut";
 
 } // namespace
 
@@ -27,7 +29,6 @@ void prepareRequest(QNetworkRequest &request, bool bypassCache)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
-    request.setTransferTimeout(timeoutMs);
     if (bypassCache) {
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              QNetworkRequest::AlwaysNetwork);
@@ -43,6 +44,32 @@ int transferTimeout()
 void setTransferTimeout(int milliseconds)
 {
     timeoutMs = milliseconds;
+}
+
+void limitDuration(QNetworkReply *reply)
+{
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply] {
+        reply->setProperty(TimedOutProperty, true);
+        reply->abort();
+    });
+    deadline->start(timeoutMs);
+}
+
+bool timedOut(const QNetworkReply &reply)
+{
+    return reply.property(TimedOutProperty).toBool();
+}
+
+bool cutShort(const QNetworkReply &reply, qint64 bodyBytes)
+{
+    // A compressed answer announces the length before Qt unpacks it.
+    const QByteArray coding = reply.rawHeader("Content-Encoding").trimmed().toLower();
+    if (!coding.isEmpty() && coding != "identity")
+        return false;
+    const QVariant announced = reply.header(QNetworkRequest::ContentLengthHeader);
+    return announced.isValid() && bodyBytes < announced.toLongLong();
 }
 
 bool answeredWithPage(const QNetworkReply &reply)

@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 #include <QTextDocument>
 
+#include <memory>
 #include <utility>
 
 namespace platform {
@@ -97,6 +98,7 @@ void WebBrowser::Navigate(const QString &address, int flags, const QString &targ
     QNetworkReply *reply =
         postData.isEmpty() ? network().get(request) : network().post(request, postData);
     page = reply;
+    limitDuration(reply);
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
         if (reply != page || pageTooLarge)
             return;
@@ -126,6 +128,7 @@ void WebBrowser::cancelNavigation()
     }
     imageFetches.clear();
     images.clear();
+    imageBytes = 0;
     pageBody.clear();
     pageTooLarge = false;
 }
@@ -146,6 +149,10 @@ void WebBrowser::pageFinished(QNetworkReply *reply)
         return;
     }
     body += reply->readAll();
+    if (cutShort(*reply, body.size())) {
+        raiseError(address, -int(QNetworkReply::RemoteHostClosedError));
+        return;
+    }
     showPage(body, reply->rawHeader("Content-Type"), reply->url());
     if (status.toInt() >= 400)
         raiseError(address, status.toInt());
@@ -198,10 +205,16 @@ void WebBrowser::fetchImage(const QUrl &address)
     prepareRequest(request, (pageFlags & navNoReadFromCache) != 0);
     QNetworkReply *reply = network().get(request);
     imageFetches.insert(address, reply);
-    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
-        if (received > MaxBodyBytes)
-            reply->abort();
-    });
+    limitDuration(reply);
+    // The images of a page share one size cap: however many it names, they hold no more.
+    auto counted = std::make_shared<qint64>(0);
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, reply, counted](qint64 received, qint64) {
+                imageBytes += received - *counted;
+                *counted = received;
+                if (imageBytes > MaxBodyBytes)
+                    reply->abort();
+            });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, address] { imageFinished(reply, address); });
 }

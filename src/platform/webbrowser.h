@@ -69,6 +69,7 @@ private:
     int pageFlags = 0;
     QHash<QUrl, QPointer<QNetworkReply>> imageFetches;
     QHash<QUrl, QVariant> images;
+    qint64 imageBytes = 0; // received for this page's images so far
 };
 
 } // namespace platform

@@ -1,0 +1,368 @@
+// What the user sees when a server misbehaves: the settings download, a provider request and the
+// banner page each meet every fault, and each fault must end in its defined outcome, quickly and
+// with memory bounded.
+#include "platform/identity.h"
+#include "platform/inet.h"
+#include "platform/network.h"
+#include "platform/settingsstore.h"
+#include "platform/webbrowser.h"
+#include "startup/modmain.h"
+#include "startup/sessionsettings.h"
+#include "support/faultserver.h"
+#include "support/loopbackserver.h"
+#include "support/recorders.h"
+#include "support/testmain.h"
+#include "translation/modtranslate.h"
+#include "window/frmtranslatetext.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSslConfiguration>
+#include <QTcpServer>
+
+#include <memory>
+
+using namespace platform;
+using Fault = FaultServer::Fault;
+
+namespace {
+
+enum class Case {
+    Refused,
+    ResetMidBody,
+    CloseMidBody,
+    OneBytePerSecond,
+    EndlessBody,
+    BrokenChunkSize,
+    ChunkCutOff,
+    RedirectLoop,
+    HttpsToHttp,
+    SelfSigned,
+};
+
+// The drip row shortens the time-out to this; every other row keeps the usual one, so that what
+// ends it is the fault itself.
+constexpr int ShortTimeout = 1500;
+// Well under the 200 MB a server may send, with room for the sanitizers' quarantine of freed
+// buffers; without the cap the growth would be the whole body.
+constexpr qint64 MemoryBoundKiB = 128 * 1024;
+
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// A server set up for one case, and the address that meets it.
+struct Scene
+{
+    std::unique_ptr<FaultServer> server;
+    std::unique_ptr<FaultServer> plainTarget; // the http end of the https redirect
+    QString address;
+    QByteArray hostAndPort;
+    int usualTimeout = transferTimeout();
+    QSslConfiguration usualTls = QSslConfiguration::defaultConfiguration();
+
+    ~Scene()
+    {
+        setTransferTimeout(usualTimeout);
+        QSslConfiguration::setDefaultConfiguration(usualTls);
+    }
+};
+
+std::unique_ptr<Scene> setUp(Case which, const QString &path, QString &error)
+{
+    auto scene = std::make_unique<Scene>();
+    const auto plain = [&](Fault fault) {
+        scene->server = std::make_unique<FaultServer>(fault);
+        if (!scene->server->listen())
+            error = QStringLiteral("cannot listen");
+        scene->address = scene->server->url(path);
+        scene->hostAndPort = scene->server->hostAndPort();
+    };
+    switch (which) {
+    case Case::Refused: {
+        QTcpServer closed;
+        closed.listen(QHostAddress::LocalHost, 0);
+        scene->hostAndPort = "127.0.0.1:" + QByteArray::number(closed.serverPort());
+        scene->address = "http://" + QString::fromLatin1(scene->hostAndPort) + path;
+        break;
+    }
+    case Case::ResetMidBody:
+        plain(Fault::ResetMidBody);
+        break;
+    case Case::CloseMidBody:
+        plain(Fault::CloseMidBody);
+        break;
+    case Case::OneBytePerSecond:
+        plain(Fault::OneBytePerSecond);
+        setTransferTimeout(ShortTimeout);
+        break;
+    case Case::EndlessBody:
+        plain(Fault::EndlessBody);
+        break;
+    case Case::BrokenChunkSize:
+        plain(Fault::BrokenChunkSize);
+        break;
+    case Case::ChunkCutOff:
+        plain(Fault::ChunkCutOff);
+        break;
+    case Case::RedirectLoop:
+        plain(Fault::RedirectLoop);
+        break;
+    case Case::HttpsToHttp:
+    case Case::SelfSigned: {
+        QByteArray certificate, key;
+        if (!FaultServer::makeSelfSignedCertificate(certificate, key, error))
+            return scene;
+        const bool redirect = which == Case::HttpsToHttp;
+        scene->server = std::make_unique<FaultServer>(redirect ? Fault::Redirect : Fault::Page);
+        if (!scene->server->useTls(certificate, key) || !scene->server->listen())
+            error = QStringLiteral("cannot serve TLS");
+        if (redirect) {
+            // Trusted here, so that what stops the transfer is the step down to http.
+            QSslConfiguration trusting = scene->usualTls;
+            trusting.addCaCertificates(QSslCertificate::fromData(certificate));
+            QSslConfiguration::setDefaultConfiguration(trusting);
+            scene->plainTarget = std::make_unique<FaultServer>(Fault::Page);
+            scene->plainTarget->listen();
+            scene->server->setRedirectTarget(scene->plainTarget->url(path).toLatin1());
+        }
+        scene->address = scene->server->url(path);
+        scene->hostAndPort = scene->server->hostAndPort();
+        break;
+    }
+    }
+    return scene;
+}
+
+void addCases(bool withTls)
+{
+    QTest::addColumn<Case>("which");
+    QTest::addColumn<QString>("description"); // what the failure's description must say, if fixed
+
+    QTest::newRow("connection refused") << Case::Refused << QString();
+    QTest::newRow("reset in the middle of the body") << Case::ResetMidBody << QString();
+    QTest::newRow("closed in the middle of the body") << Case::CloseMidBody << QString();
+    QTest::newRow("one byte a second")
+        << Case::OneBytePerSecond << QString("did not finish within");
+    QTest::newRow("200 MB body") << Case::EndlessBody << QString("larger than 16 MiB");
+    QTest::newRow("chunk cut off") << Case::ChunkCutOff << QString();
+    // Qt's HTTP parser takes a chunk size that is no number for the last chunk: the answer is what
+    // came before it, and is checked like any other.
+    QTest::newRow("chunk size that is no number") << Case::BrokenChunkSize << QString();
+    QTest::newRow("redirect loop") << Case::RedirectLoop << QString();
+    if (withTls) {
+        QTest::newRow("redirect from https to http") << Case::HttpsToHttp << QString();
+        QTest::newRow("self-signed certificate") << Case::SelfSigned << QString();
+    }
+}
+
+// What the fault did to the servers, beyond what the user sees.
+void checkServers(Case which, const Scene &scene)
+{
+    if (which == Case::RedirectLoop)
+        QCOMPARE(scene.server->requests(), 6); // the request and five redirects, no more
+    if (which == Case::HttpsToHttp)
+        QCOMPARE(scene.plainTarget->requests(), 0);
+    if (which == Case::SelfSigned)
+        QCOMPARE(scene.server->requests(), 0);
+    if (which == Case::EndlessBody)
+        QVERIFY2(scene.server->bodyBytesSent() < 100LL * 1024 * 1024,
+                 qPrintable(QString::number(scene.server->bodyBytesSent())));
+}
+
+void report(const char *consumer, qint64 milliseconds, qint64 rssGrowthKiB)
+{
+    qInfo("%s, %s: outcome after %lld ms, resident memory grew by %lld KiB", consumer,
+          QTest::currentDataTag(), milliseconds, rssGrowthKiB);
+}
+
+} // namespace
+
+class tst_Faults : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void settingsDownload_data() { addCases(false); }
+    void settingsDownload();
+    void providerTransfer_data() { addCases(true); }
+    void providerTransfer();
+    void providerTranslation_data() { addCases(true); }
+    void providerTranslation();
+    void bannerPage_data() { addCases(true); }
+    void bannerPage();
+    void endlessImagesOfOnePageShareOneSizeCap();
+};
+
+void tst_Faults::settingsDownload()
+{
+    QFETCH(Case, which);
+    QFETCH(QString, description);
+    QString error;
+    const auto scene = setUp(which, QStringLiteral("/lexorn/settings.php"), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    qputenv("LEXORN_SERVICE_HOST", scene->hostAndPort);
+    const QString password = QStringLiteral("Marmot-Teapot-4417");
+    SaveSetting(AppTitle(), "Login", "Username", "fault@lexorn.example");
+    SaveSetting(AppTitle(), "Login", "Password", password);
+
+    MessageBoxRecorder boxes;
+    ProcessEndTrap trap;
+    const qint64 rssBefore = residentKiB();
+    QElapsedTimer clock;
+    clock.start();
+    int status = -1;
+    try {
+        LoadSettings();
+    } catch (const ProcessEnded &ended) {
+        status = ended.status;
+    }
+    report("settings download", clock.elapsed(), residentKiB() - rssBefore);
+
+    QCOMPARE(status, 1);
+    QCOMPARE(boxes.shown.size(), 1);
+    const MessageBoxRequest &box = boxes.shown.first();
+    QCOMPARE(box.title, QStringLiteral("Error"));
+    QCOMPARE(box.style, int(vbCritical));
+    if (which == Case::BrokenChunkSize) {
+        QCOMPARE(box.prompt, QStringLiteral("Invalid settings!")); // the answer "valid"
+        return;
+    }
+    const QString lead = QStringLiteral("Cannot get settings!\n\n");
+    QVERIFY2(box.prompt.startsWith(lead) && box.prompt.size() > lead.size(),
+             qPrintable(box.prompt));
+    QVERIFY2(box.prompt.contains(description), qPrintable(box.prompt));
+    QVERIFY2(!box.prompt.contains(password), qPrintable(box.prompt));
+    QVERIFY(residentKiB() - rssBefore < MemoryBoundKiB);
+    checkServers(which, *scene);
+}
+
+void tst_Faults::providerTransfer()
+{
+    QFETCH(Case, which);
+    QFETCH(QString, description);
+    QString error;
+    const auto scene = setUp(which, QStringLiteral("/t?s=en&d=de&q=a%20b"), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    Inet net;
+    const qint64 rssBefore = residentKiB();
+    QElapsedTimer clock;
+    clock.start();
+    const TransferResult result = net.OpenURL(scene->address);
+    report("provider request", clock.elapsed(), residentKiB() - rssBefore);
+
+    if (which == Case::BrokenChunkSize) {
+        QVERIFY(result.ok);
+        QCOMPARE(result.body, QByteArray("valid"));
+        return;
+    }
+    QVERIFY(!result.ok);
+    QVERIFY(result.body.isEmpty());
+    QVERIFY(!result.error.isEmpty());
+    QVERIFY2(result.error.contains(description), qPrintable(result.error));
+    QVERIFY(residentKiB() - rssBefore < MemoryBoundKiB);
+    checkServers(which, *scene);
+}
+
+void tst_Faults::providerTranslation()
+{
+    QFETCH(Case, which);
+    QString error;
+    const auto scene = setUp(which, QStringLiteral("/t?s=%src_lang%&q=%text_encode%"), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    SessionSettings = {};
+    SessionSettings.Languages = {Language{}, Language{"en", "English"}, Language{"de", "Deutsch"}};
+    Provider provider;
+    provider.SourceLanguage = "1";
+    provider.TargetLanguage = "2";
+    provider.UrlTemplate = scene->address;
+    provider.ResultStart = "[b]";
+    provider.ResultEnd = "[/b]";
+    SessionSettings.Providers = {provider};
+    // The window reads the providers when it is created.
+    frmTranslateText::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(frmTranslateText::instance().cboTranslate->currentIndex(), 0);
+
+    MessageBoxRecorder boxes;
+    QString text = QStringLiteral("a b");
+    const qint64 rssBefore = residentKiB();
+    QElapsedTimer clock;
+    clock.start();
+    const QString result = modTranslate::ProviderTranslate(text, "en", "de");
+    report("provider translation", clock.elapsed(), residentKiB() - rssBefore);
+
+    QCOMPARE(result, which == Case::BrokenChunkSize
+                         ? QStringLiteral("<< 3Translation unavailable >>")
+                         : QStringLiteral("<< 1Translation unavailable >>"));
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(residentKiB() - rssBefore < MemoryBoundKiB);
+    checkServers(which, *scene);
+    frmTranslateText::Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_Faults::bannerPage()
+{
+    QFETCH(Case, which);
+    QString error;
+    const auto scene = setUp(which, QStringLiteral("/lexorn/welcome.php"), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    WebBrowser *banner = frmTranslateText::instance().webBanner;
+    banner->SetVisible(true);
+    const qint64 rssBefore = residentKiB();
+    QElapsedTimer clock;
+    clock.start();
+    banner->Navigate2(scene->address, 0, QString(), QByteArray(),
+                      QStringLiteral("Content-Type: application/x-www-form-urlencoded\r\n"));
+    if (which == Case::BrokenChunkSize) {
+        QTRY_COMPARE(banner->toPlainText(), QStringLiteral("valid"));
+        QVERIFY(banner->Visible());
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!banner->Visible(), 20000);
+    report("banner page", clock.elapsed(), residentKiB() - rssBefore);
+
+    QVERIFY(residentKiB() - rssBefore < MemoryBoundKiB);
+    checkServers(which, *scene);
+}
+
+void tst_Faults::endlessImagesOfOnePageShareOneSizeCap()
+{
+    FaultServer images(Fault::EndlessBody);
+    QVERIFY(images.listen());
+    constexpr int count = 24;
+    QByteArray page = "<p>pictures</p>";
+    for (int i = 0; i < count; ++i)
+        page += "<img src=\"" + images.url(QStringLiteral("/%1.png").arg(i)).toLatin1() + "\">";
+    LoopbackServer server;
+    server.answerWith(200, page);
+
+    WebBrowser browser;
+    browser.resize(400, 300);
+    browser.show();
+    QElapsedTimer clock;
+    clock.start();
+    browser.Navigate2(server.url(QStringLiteral("/page")));
+    QTRY_COMPARE_WITH_TIMEOUT(images.requests(), count, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(images.openConnections(), 0, 60000);
+    qInfo("%d endless images ended after %lld ms, %lld MiB sent", count, clock.elapsed(),
+          images.bodyBytesSent() / (1024 * 1024));
+    // Each image on its own stays under the cap too; together they must as well.
+    QVERIFY2(images.bodyBytesSent() < 3 * MaxBodyBytes,
+             qPrintable(QString::number(images.bodyBytesSent())));
+}
+
+LEXORN_TEST_MAIN(tst_Faults)
+#include "tst_faults.moc"
