@@ -75,11 +75,13 @@ bool cutShort(const QNetworkReply &reply, qint64 bodyBytes)
 bool answeredWithPage(const QNetworkReply &reply)
 {
     const auto error = reply.error();
-    // Qt reports 4xx and 5xx statuses as content and server errors; a body that broke off or
-    // timed out after the status line is a transport failure all the same.
+    // Qt reports 4xx and 5xx statuses as content and server errors (400 as an invalid
+    // operation); a body that broke off or timed out after the status line is a transport
+    // failure all the same.
     const bool statusError =
         (error >= QNetworkReply::ContentAccessDenied &&
          error <= QNetworkReply::UnknownContentError) ||
+        error == QNetworkReply::ProtocolInvalidOperationError ||
         (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
     return (error == QNetworkReply::NoError || statusError) &&
            reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();

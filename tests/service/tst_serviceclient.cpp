@@ -6,6 +6,7 @@
 #include "startup/sessionsettings.h"
 #include "support/recorders.h"
 #include "support/servicerunner.h"
+#include "support/signin.h"
 #include "support/testmain.h"
 #include "ui_frmlogin.h"
 
@@ -13,30 +14,6 @@
 #include <QTimer>
 
 using namespace platform;
-
-namespace {
-
-void storeCredentials(const QString &user, const QString &password)
-{
-    SaveSetting(AppTitle(), "Login", "Username", user);
-    SaveSetting(AppTitle(), "Login", "Password", password);
-}
-
-// Runs the program's LoadSettings: -1 when it returned, else the exit status it ended with.
-int loadSettingsEnding(bool *returned = nullptr)
-{
-    ProcessEndTrap trap;
-    try {
-        const bool result = LoadSettings();
-        if (returned)
-            *returned = result;
-        return -1;
-    } catch (const ProcessEnded &ended) {
-        return ended.status;
-    }
-}
-
-} // namespace
 
 // The program's own settings loader against the real service.
 class TestServiceClient : public QObject

@@ -6,6 +6,7 @@
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
+#include "support/signin.h"
 #include "support/testmain.h"
 #include "ui_frmlogin.h"
 
@@ -14,30 +15,6 @@
 #include <QTimer>
 
 using namespace platform;
-
-namespace {
-
-void storeCredentials(const QString &user, const QString &password)
-{
-    SaveSetting(AppTitle(), "Login", "Username", user);
-    SaveSetting(AppTitle(), "Login", "Password", password);
-}
-
-// Runs LoadSettings and tells how it ended: -1 when it returned, else the exit status.
-int loadSettingsEnding(bool *returned = nullptr)
-{
-    ProcessEndTrap trap;
-    try {
-        const bool result = LoadSettings();
-        if (returned)
-            *returned = result;
-        return -1;
-    } catch (const ProcessEnded &ended) {
-        return ended.status;
-    }
-}
-
-} // namespace
 
 class TestLoadSettings : public QObject
 {
@@ -122,6 +99,8 @@ void TestLoadSettings::endingAnswers_data()
         << 200 << QByteArray("error:\tbusy\tTry later.") << "Invalid settings!" << int(vbCritical);
     QTest::newRow("bad status line")
         << 200 << QByteArray("<html>hello</html>") << "Invalid settings!" << int(vbCritical);
+    QTest::newRow("bad request page")
+        << 400 << QByteArray("Bad Request") << "Invalid settings!" << int(vbCritical);
     QTest::newRow("server error page")
         << 500 << QByteArray("Internal Server Error") << "Invalid settings!" << int(vbCritical);
     QTest::newRow("version mismatch")
