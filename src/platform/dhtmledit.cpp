@@ -77,8 +77,12 @@ QString bodyOf(const QTextDocument &document)
     QString out;
     if (document.isEmpty())
         return out;
+    // Like the edit control, a line not yet ended with Enter is bare text; Enter makes both
+    // lines paragraphs. So a document of spaces alone reads back as spaces alone.
+    const bool paragraphs = document.blockCount() > 1;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        out += QLatin1String("<p>");
+        if (paragraphs)
+            out += QLatin1String("<p>");
         Inline current;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -93,7 +97,8 @@ QString bodyOf(const QTextDocument &document)
             appendText(out, fragment.text());
         }
         close(out, current);
-        out += QLatin1String("</p>");
+        if (paragraphs)
+            out += QLatin1String("</p>");
     }
     return out;
 }

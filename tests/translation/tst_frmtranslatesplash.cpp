@@ -114,13 +114,12 @@ void tst_frmTranslateSplash::resultDocument_data()
     QTest::addColumn<QString>("body"); // as the editor reads it back
     QTest::addColumn<QString>("lines");
 
-    QTest::newRow("unavailable") << QByteArray()
-                                 << "<p>&lt;&lt; 1Translation unavailable &gt;&gt;</p>"
+    QTest::newRow("unavailable") << QByteArray() << "&lt;&lt; 1Translation unavailable &gt;&gt;"
                                  << "<< 1Translation unavailable >>";
-    QTest::newRow("line break markup") << QByteArray("[b]a<br>b[/b]") << "<p>a<br>b</p>"
+    QTest::newRow("line break markup") << QByteArray("[b]a<br>b[/b]") << "a<br>b"
                                        << "a\nb";
     QTest::newRow("markup goes in unescaped")
-        << QByteArray("[b]<b>Haus</b> &amp; Hof[/b]") << "<p><b>Haus</b> &amp; Hof</p>"
+        << QByteArray("[b]<b>Haus</b> &amp; Hof[/b]") << "<b>Haus</b> &amp; Hof"
         << "Haus & Hof";
 }
 
