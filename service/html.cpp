@@ -39,7 +39,12 @@ QHash<QString, QString> formFields(const QByteArray &body)
 
 QString queryValue(const QHttpServerRequest &request, const QString &key)
 {
-    return QUrlQuery(request.url()).queryItemValue(key, QUrl::FullyDecoded);
+    return queryValue(request.url(), key);
+}
+
+QString queryValue(const QUrl &url, const QString &key)
+{
+    return QUrlQuery(url).queryItemValue(key, QUrl::FullyDecoded);
 }
 
 } // namespace html

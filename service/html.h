@@ -5,6 +5,7 @@
 #include <QString>
 
 class QHttpServerRequest;
+class QUrl;
 
 namespace html {
 
@@ -19,5 +20,6 @@ QHash<QString, QString> formFields(const QByteArray &body);
 
 // A query value, percent-decoded as UTF-8 ('+' stays '+': the program sends raw text there).
 QString queryValue(const QHttpServerRequest &request, const QString &key);
+QString queryValue(const QUrl &url, const QString &key);
 
 } // namespace html

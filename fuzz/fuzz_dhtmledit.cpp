@@ -1,0 +1,102 @@
+// The source editor's round trip: a document is set, read back in the engine's dialect and turned
+// into the text that gets translated. That text must be what the editor shows, reading twice must
+// give the same, and once tidied, setting what was read back must change nothing.
+#include "fuzzsupport.h"
+#include "platform/dhtmledit.h"
+#include "translation/modtranslate.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+// The head the translation window gives its editors.
+const QString Head = QStringLiteral("<html><head><style><!-- p {padding: 0px; margin: 0px;} "
+                                    "--></style></head><body>");
+const QString Tail = QStringLiteral("</body></html>");
+
+// What the user sees, as the engine should receive it: a non-breaking space as a space, the three
+// markup characters as their references, a line break as CR LF, and CR LF after each paragraph
+// once there is more than one (a single line reads back bare).
+QString shownText(const QTextDocument &document)
+{
+    if (document.isEmpty())
+        return {};
+    const bool paragraphs = document.blockCount() > 1;
+    QString out;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (const QChar c : block.text()) {
+            switch (c.unicode()) {
+            case u'&':
+                out += QLatin1String("&amp;");
+                break;
+            case u'<':
+                out += QLatin1String("&lt;");
+                break;
+            case u'>':
+                out += QLatin1String("&gt;");
+                break;
+            case 0x00A0:
+                out += QLatin1Char(' ');
+                break;
+            case QChar::LineSeparator:
+                out += QLatin1String("\r\n");
+                break;
+            case QChar::ObjectReplacementCharacter:
+                break;
+            default:
+                out += c;
+            }
+        }
+        if (paragraphs)
+            out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+void report(const char *what, const QString &one, const QString &other)
+{
+    std::fprintf(stderr, "%s:\n  %s\n  %s\n", what,
+                 one.toUtf8().toPercentEncoding(" <>&;/=\"").constData(),
+                 other.toUtf8().toPercentEncoding(" <>&;/=\"").constData());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz::startApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size > 2048)
+        return 0;
+    const QString body = QString::fromUtf8(fuzz::bytes(data, size));
+    // A body tag of its own would move the head; that is the page's business, not the editor's.
+    if (body.contains(QLatin1String("body"), Qt::CaseInsensitive))
+        return 0;
+
+    static platform::DHTMLEdit *editor = new platform::DHTMLEdit;
+    editor->setDocumentHTML(Head + body + Tail);
+    const QString read = editor->DocumentHTML();
+    FUZZ_CHECK(read == editor->DocumentHTML());
+    FUZZ_CHECK(read.startsWith(Head) && read.endsWith(Tail));
+
+    const QString text = modTranslate::HtmlToText(read);
+    const QString shown = shownText(*editor->document());
+    if (text != shown)
+        report("translated, shown", text, shown);
+    FUZZ_CHECK(text == shown);
+
+    // Setting what was read back may tidy it once (Qt drops empty paragraphs); after that it
+    // must stay as it is.
+    editor->setDocumentHTML(read);
+    const QString tidied = editor->DocumentHTML();
+    editor->setDocumentHTML(tidied);
+    if (editor->DocumentHTML() != tidied)
+        report("tidied, again", tidied, editor->DocumentHTML());
+    FUZZ_CHECK(editor->DocumentHTML() == tidied);
+    return 0;
+}

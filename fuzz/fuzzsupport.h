@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/messagebox.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// A broken invariant is a crash to libFuzzer: it keeps the input and stops.
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__,           \
+                         __LINE__);                                                                \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (false)
+
+namespace fuzz {
+
+inline int boxesShown = 0;
+
+// One offscreen application for the whole run; message boxes are answered at once and counted.
+inline void startApplication()
+{
+    static int argc = 1;
+    static char name[] = "lexorn-fuzz";
+    static char *argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication *app = new QApplication(argc, argv);
+    Q_UNUSED(app);
+    platform::setMessageBoxPresenter([](const platform::MessageBoxRequest &) {
+        ++boxesShown;
+        return int(platform::vbOK);
+    });
+}
+
+inline QByteArray bytes(const std::uint8_t *data, std::size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+}
+
+} // namespace fuzz
