@@ -54,7 +54,11 @@ void frmTrayIcon::Form_MouseMove(int, int, double x, double)
 
 void frmTrayIcon::mnuTranslateText_Click()
 {
-    frmTranslateText::instance().show();
+    // Showing a window that is open already brings it up.
+    frmTranslateText &window = frmTranslateText::instance();
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 void frmTrayIcon::mnuAbout_Click()

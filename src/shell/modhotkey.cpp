@@ -32,5 +32,8 @@ void OnHotKey(quint8 id)
         return;
     frmTranslateText &window = frmTranslateText::instance();
     window.Form_Resize();
+    // Showing a window that is open already brings it up.
     window.show();
+    window.raise();
+    window.activateWindow();
 }

@@ -271,6 +271,18 @@ void ShellDesktopTest::hotKeyShowsTheTranslationWindow()
     window = desktop.waitForWindow(QStringLiteral("^Translate Text$"));
     QVERIFY(window);
 
+    // Shown already but behind another program's window, it is brought up.
+    QProcess *other = desktop.launch(QStringLiteral("xmessage"),
+                                     {QStringLiteral("-geometry"), QStringLiteral("1000x700+20+40"),
+                                      QStringLiteral("in front")});
+    const qulonglong cover = desktop.waitForWindow(QStringLiteral("^xmessage$"));
+    QVERIFY(DesktopSession::waitUntil([&] { return desktop.isAbove(cover, window); }, 3000));
+    desktop.key(QStringLiteral("super+t"));
+    QVERIFY(DesktopSession::waitUntil(
+        [&] { return desktop.isAbove(window, cover) && desktop.activeWindow() == window; }, 3000));
+    QCOMPARE(desktop.windowsNamed(QStringLiteral("^Translate Text$")).size(), 1);
+    DesktopSession::end(other);
+
     // NumLock does not stop it.
     desktop.activate(window);
     desktop.key(QStringLiteral("alt+o"));

@@ -23,6 +23,13 @@ qulonglong parseWindowId(const QByteArray &text)
     return ok ? id : 0;
 }
 
+bool locksDisplay(const QProcess *server, int number)
+{
+    QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
+    return lock.open(QIODevice::ReadOnly) &&
+           lock.readAll().trimmed().toLongLong() == server->processId();
+}
+
 quint16 freePort()
 {
     QTcpServer probe;
@@ -82,23 +89,28 @@ QProcessEnvironment DesktopSession::environment() const
 bool DesktopSession::startXvfb()
 {
     int number = 50 + int(QRandomGenerator::global()->bounded(400));
-    for (int attempt = 0; attempt < 20; ++attempt, ++number) {
+    for (int attempt = 0; attempt < 20;
+         ++attempt, number += 1 + int(QRandomGenerator::global()->bounded(7))) {
         if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
             QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
             continue;
         displayName = QStringLiteral(":%1").arg(number);
-        QProcess *server =
-            launch(QStringLiteral("Xvfb"), {displayName, QStringLiteral("-screen"),
-                                            QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        // No reset when the probe below disconnects: a resetting server refuses the next client.
+        QProcess *server = launch(QStringLiteral("Xvfb"),
+                                  {displayName, QStringLiteral("-screen"), QStringLiteral("0"),
+                                   QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                                   QStringLiteral("tcp"), QStringLiteral("-noreset")});
         const bool answers = waitUntil(
             [&] {
                 return server->state() == QProcess::NotRunning ||
                        run(QStringLiteral("xdpyinfo"), {}, 5000).ok();
             },
             10000);
-        if (answers && server->state() == QProcess::Running)
+        // Another server may have taken the number meanwhile (its socket can also be one that
+        // leaves no file): the display is ours only if the lock names our server.
+        if (answers && server->state() == QProcess::Running && locksDisplay(server, number))
             return true;
+        end(server);
     }
     failure = QStringLiteral("Xvfb did not start on any free display");
     return false;
@@ -106,36 +118,48 @@ bool DesktopSession::startXvfb()
 
 bool DesktopSession::startOpenbox()
 {
-    launch(QStringLiteral("openbox"), {});
-    const bool managing = waitUntil([this] {
-        return run(QStringLiteral("xprop"),
+    QProcess *manager = launch(QStringLiteral("openbox"), {});
+    const bool managing = waitUntil([&] {
+        return manager->state() == QProcess::NotRunning ||
+               run(QStringLiteral("xprop"),
                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-            .output.contains("window id");
+                   .output.contains("window id");
     });
-    if (!managing)
-        failure = QStringLiteral("openbox did not start");
-    return managing;
+    if (managing && manager->state() == QProcess::Running)
+        return true;
+    failure = QStringLiteral("openbox did not start on %1: %2").arg(displayName, outputOf(manager));
+    return false;
 }
 
 bool DesktopSession::startTray()
 {
-    launch(QStringLiteral("trayer"),
-           {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-            QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
-            QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
-            QStringLiteral("24"), QStringLiteral("--transparent"), QStringLiteral("false"),
-            QStringLiteral("--tint"), QStringLiteral("0xcccccc")});
-    const bool shown = waitUntil([this] {
-        const QList<qulonglong> panels =
-            search({QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
-                    QStringLiteral("^trayer$")});
-        return std::any_of(panels.cbegin(), panels.cend(), [this](qulonglong id) {
-            return windowName(id) == QLatin1String("panel");
-        });
-    });
-    if (!shown)
-        failure = QStringLiteral("trayer did not start");
-    return shown;
+    // Seen rarely under load: the panel created but never mapped. A second trayer fares better.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess *tray =
+            launch(QStringLiteral("trayer"),
+                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                    QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                    QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+                    QStringLiteral("24"), QStringLiteral("--transparent"), QStringLiteral("false"),
+                    QStringLiteral("--tint"), QStringLiteral("0xcccccc")});
+        const bool shown = waitUntil(
+            [&] {
+                if (tray->state() == QProcess::NotRunning)
+                    return true;
+                const QList<qulonglong> panels =
+                    search({QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+                            QStringLiteral("^trayer$")});
+                return std::any_of(panels.cbegin(), panels.cend(), [this](qulonglong id) {
+                    return windowName(id) == QLatin1String("panel");
+                });
+            },
+            8000);
+        if (shown && tray->state() == QProcess::Running)
+            return true;
+        failure = QStringLiteral("trayer did not start on %1: %2").arg(displayName, outputOf(tray));
+        end(tray);
+    }
+    return false;
 }
 
 DesktopSession::Command DesktopSession::run(const QString &program, const QStringList &arguments,
@@ -171,10 +195,17 @@ QProcess *DesktopSession::launch(const QString &program, const QStringList &argu
         QStringLiteral("%1-%2.log").arg(QFileInfo(program).fileName()).arg(processes.size()));
     process->setStandardOutputFile(log);
     process->setStandardErrorFile(log, QIODevice::Append);
+    logs.insert(process, log);
     process->start(program, arguments);
     process->waitForStarted(5000);
     processes.append(process);
     return process;
+}
+
+QString DesktopSession::outputOf(const QProcess *process) const
+{
+    QFile log(logs.value(process));
+    return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll()) : QString();
 }
 
 QProcess *DesktopSession::launch(const QString &program, const QStringList &arguments)

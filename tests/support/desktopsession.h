@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QHash>
 #include <QList>
 #include <QProcess>
 #include <QRect>
@@ -55,6 +56,8 @@ public:
     QProcess *launch(const QString &program, const QStringList &arguments,
                      const QProcessEnvironment &environment);
     QProcess *launch(const QString &program, const QStringList &arguments);
+    // What a program started here wrote to its standard output and error.
+    QString outputOf(const QProcess *process) const;
     // Ends a program started here (politely first) and waits for it.
     static void end(QProcess *process);
 
@@ -129,6 +132,7 @@ private:
     QString failure;
     QTemporaryDir workDir;
     QList<QProcess *> processes; // in start order; ended in reverse
+    QHash<const QProcess *, QString> logs;
     std::unique_ptr<LoopbackServer> settingsServer;
     int lexornStarts = 0;
 };

@@ -55,7 +55,9 @@ public:
                         SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
                 },
                 Qt::QueuedConnection);
-            return true;
+            // Not consumed: Qt takes the press's time as the user's latest action, without which
+            // the window manager may refuse to bring up the window that the hot key shows.
+            return false;
         }
         return false;
     }
