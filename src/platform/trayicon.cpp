@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -158,8 +159,9 @@ void onActivated(ShellIcon &entry, QSystemTrayIcon::ActivationReason reason)
         break;
     case QSystemTrayIcon::Context:
         notify(entry, WM_RBUTTONDOWN);
+        // On XEmbed the release follows from the icon widget; StatusNotifier reports none.
         if (!xembed)
-            notify(entry, WM_RBUTTONUP); // the release comes from the icon widget
+            notify(entry, WM_RBUTTONUP);
         break;
     case QSystemTrayIcon::MiddleClick:
         notify(entry, 0x208); // middle button up
