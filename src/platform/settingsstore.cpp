@@ -24,12 +24,25 @@ QSettings::Format storeFormat()
 #endif
 }
 
+// The file holds the password: only its owner may read it, also when it was made elsewhere with
+// wider permissions.
+void keepPrivate([[maybe_unused]] const QString &path)
+{
+#ifndef Q_OS_WIN
+    const QFileDevice::Permissions wider = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    if (QFile::permissions(path) & wider)
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+#endif
+}
+
 } // namespace
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key,
                    const QString &defaultValue)
 {
     const QSettings store(storeFormat(), QSettings::UserScope, CompanyName(), appName);
+    keepPrivate(store.fileName());
     return store.value(keyPath(section, key), defaultValue).toString();
 }
 

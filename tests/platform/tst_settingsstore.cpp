@@ -24,6 +24,7 @@ class TestSettingsStore : public QObject
 
 private Q_SLOTS:
     void writtenValueIsOnDiskAndPrivate();
+    void widerPermissionsAreNarrowed_data();
     void widerPermissionsAreNarrowed();
     void nestedSectionsAndDefaults();
 };
@@ -41,13 +42,26 @@ void TestSettingsStore::writtenValueIsOnDiskAndPrivate()
     QCOMPARE(modeOf(path), 0600);
 }
 
+void TestSettingsStore::widerPermissionsAreNarrowed_data()
+{
+    QTest::addColumn<bool>("writeAfter");
+    QTest::newRow("by the next write") << true;
+    // A file made elsewhere, e.g. copied from another machine, that the program only reads.
+    QTest::newRow("by the first read") << false;
+}
+
 void TestSettingsStore::widerPermissionsAreNarrowed()
 {
+    QFETCH(bool, writeAfter);
     const QString path = SettingsLocation("Lexorn");
-    SaveSetting("Lexorn", "Login", "Username", "a");
-    QVERIFY(QFile::setPermissions(path,
-                                  QFile::permissions(path) | QFile::ReadOther | QFile::ReadGroup));
-    SaveSetting("Lexorn", "Login", "Username", "b");
+    SaveSetting("Lexorn", "Login", "Password", "a");
+    QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther |
+                                            QFile::ReadGroup | QFile::WriteGroup));
+    QCOMPARE(modeOf(path), 0664);
+    if (writeAfter)
+        SaveSetting("Lexorn", "Login", "Password", "b");
+    else
+        QCOMPARE(GetSetting("Lexorn", "Login", "Password"), QStringLiteral("a"));
     QCOMPARE(modeOf(path), 0600);
 }
 
