@@ -55,9 +55,10 @@ public:
                         SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
                 },
                 Qt::QueuedConnection);
-            // Not consumed: Qt takes the press's time as the user's latest action, without which
-            // the window manager may refuse to bring up the window that the hot key shows.
-            return false;
+            // A press over one of our own windows must not reach it as typing. One reported on
+            // the root goes on to Qt, which takes its time as the user's latest action; without
+            // it the window manager may refuse to bring up the window the hot key shows.
+            return press->event != press->root;
         }
         return false;
     }
