@@ -29,6 +29,12 @@ TransferResult Inet::OpenURL(const QString &address, DataType)
             reply->abort();
         }
     });
+    connect(reply.data(), &QNetworkReply::metaDataChanged, &loop, [&] {
+        if (announcedTooLarge(*reply)) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
     connect(reply.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);

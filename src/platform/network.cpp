@@ -62,6 +62,12 @@ bool timedOut(const QNetworkReply &reply)
     return reply.property(TimedOutProperty).toBool();
 }
 
+bool announcedTooLarge(const QNetworkReply &reply)
+{
+    const QVariant announced = reply.header(QNetworkRequest::ContentLengthHeader);
+    return announced.isValid() && announced.toLongLong() > MaxBodyBytes;
+}
+
 bool cutShort(const QNetworkReply &reply, qint64 bodyBytes)
 {
     // A compressed answer announces the length before Qt unpacks it.

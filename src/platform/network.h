@@ -28,6 +28,9 @@ void limitDuration(QNetworkReply *reply);
 // True when limitDuration ended the reply.
 bool timedOut(const QNetworkReply &reply);
 
+// True when the answer announces a body over the size cap: it is not worth reading.
+bool announcedTooLarge(const QNetworkReply &reply);
+
 // True when the body holds fewer bytes than the answer announced. Qt reports some connections
 // reset in the middle of a body as finished without error; the length tells them apart.
 bool cutShort(const QNetworkReply &reply, qint64 bodyBytes);

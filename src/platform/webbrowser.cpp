@@ -108,6 +108,12 @@ void WebBrowser::Navigate(const QString &address, int flags, const QString &targ
             reply->abort();
         }
     });
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+        if (reply == page && announcedTooLarge(*reply)) {
+            pageTooLarge = true;
+            reply->abort();
+        }
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { pageFinished(reply); });
 }
 

@@ -135,11 +135,14 @@ void FaultServer::misbehave(QTcpSocket *socket, const QByteArray &target)
         return;
     }
     case Fault::EndlessBody:
+    case Fault::AnnouncedBody:
         // A small send buffer keeps what is in flight, and so what is counted as sent, close to
         // what the client has taken.
         socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, int(StreamChunk));
-        socket->write(head("200 OK", "Content-Type: text/plain\r\nContent-Length: " +
-                                         QByteArray::number(EndlessBytes) + "\r\n"));
+        socket->write(head("200 OK", fault == Fault::AnnouncedBody
+                                         ? "Content-Type: text/plain\r\nContent-Length: " +
+                                               QByteArray::number(EndlessBytes) + "\r\n"
+                                         : "Content-Type: text/plain\r\nConnection: close\r\n"));
         connect(socket, &QTcpSocket::bytesWritten, socket,
                 [this, socket] { streamEndless(socket); });
         streamEndless(socket);

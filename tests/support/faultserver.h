@@ -19,7 +19,8 @@ public:
         ResetMidBody,     // half the announced body, then a TCP reset
         CloseMidBody,     // half the announced body, then an orderly close
         OneBytePerSecond, // a small body, one byte each second
-        EndlessBody,      // 200 MB, streamed as fast as the client reads
+        EndlessBody,      // 200 MB without a length, streamed as fast as the client reads
+        AnnouncedBody,    // the same with its length announced
         BrokenChunkSize,  // chunked encoding with a chunk size that is no number
         ChunkCutOff,      // chunked encoding, the connection closed inside a chunk
         RedirectLoop,     // every request is sent back to itself
