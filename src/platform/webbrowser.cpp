@@ -3,8 +3,10 @@
 #include "platform/network.h"
 #include "platform/shell.h"
 
+#include <QBuffer>
 #include <QEvent>
 #include <QImage>
+#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -16,6 +18,9 @@
 
 namespace platform {
 namespace {
+
+// What the decoded pictures of one page may hold together.
+constexpr qint64 MaxImageMemory = 4 * MaxBodyBytes;
 
 bool isWebAddress(const QUrl &address)
 {
@@ -135,6 +140,7 @@ void WebBrowser::cancelNavigation()
     imageFetches.clear();
     images.clear();
     imageBytes = 0;
+    imageMemory = 0;
     pageBody.clear();
     pageTooLarge = false;
 }
@@ -231,9 +237,19 @@ void WebBrowser::imageFinished(QNetworkReply *reply, const QUrl &address)
     if (!answeredWithPage(*reply) ||
         reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400)
         return;
-    QImage image;
-    if (!image.loadFromData(reply->readAll()))
+    QBuffer file;
+    file.setData(reply->readAll());
+    file.open(QIODevice::ReadOnly);
+    QImageReader reader(&file);
+    // A small file can unpack to a large picture: the pictures of a page share one budget, and
+    // one that would exceed it is not decoded at all.
+    const QSize size = reader.size();
+    if (size.isValid() && imageMemory + 4 * qint64(size.width()) * size.height() > MaxImageMemory)
         return;
+    QImage image;
+    if (!reader.read(&image) || imageMemory + image.sizeInBytes() > MaxImageMemory)
+        return;
+    imageMemory += image.sizeInBytes();
     images.insert(address, image);
     document()->addResource(QTextDocument::ImageResource, address, image);
     // Lay the page out again now that the image has its size.

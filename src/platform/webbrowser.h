@@ -69,7 +69,8 @@ private:
     int pageFlags = 0;
     QHash<QUrl, QPointer<QNetworkReply>> imageFetches;
     QHash<QUrl, QVariant> images;
-    qint64 imageBytes = 0; // received for this page's images so far
+    qint64 imageBytes = 0;  // received for this page's images so far
+    qint64 imageMemory = 0; // held by this page's decoded images
 };
 
 } // namespace platform

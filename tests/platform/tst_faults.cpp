@@ -15,11 +15,14 @@
 #include "translation/modtranslate.h"
 #include "window/frmtranslatetext.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QSslConfiguration>
 #include <QTcpServer>
+#include <QTextDocument>
 
 #include <memory>
 
@@ -206,6 +209,7 @@ private Q_SLOTS:
     void bannerPage_data() { addCases(true); }
     void bannerPage();
     void endlessImagesOfOnePageShareOneSizeCap();
+    void smallFilesOfLargePicturesShareOneMemoryBudget();
 };
 
 void tst_Faults::settingsDownload()
@@ -367,6 +371,50 @@ void tst_Faults::endlessImagesOfOnePageShareOneSizeCap()
     // Each image on its own stays under the cap too; together they must as well.
     QVERIFY2(images.bodyBytesSent() < 3 * MaxBodyBytes,
              qPrintable(QString::number(images.bodyBytesSent())));
+}
+
+void tst_Faults::smallFilesOfLargePicturesShareOneMemoryBudget()
+{
+    // A plain 2000 x 2000 picture: a few kilobytes of PNG, 16 MB once decoded.
+    QImage picture(2000, 2000, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer file(&png);
+    file.open(QIODevice::WriteOnly);
+    QVERIFY(picture.save(&file, "PNG"));
+    picture = QImage();
+    QVERIFY(png.size() < 200 * 1024);
+
+    constexpr int count = 12;
+    LoopbackServer server;
+    QByteArray page = "<p>pictures</p>";
+    QList<QUrl> addresses;
+    for (int i = 0; i < count; ++i) {
+        addresses.append(QUrl(server.url(QStringLiteral("/%1.png").arg(i))));
+        page += "<img src=\"" + addresses.last().toEncoded() + "\">";
+    }
+    server.setHandler([&](const LoopbackServer::Request &request) {
+        LoopbackServer::Answer answer{200, request.target == "/page" ? page : png};
+        if (request.target != "/page")
+            answer.contentType = "image/png";
+        return answer;
+    });
+
+    WebBrowser browser;
+    browser.resize(400, 300);
+    browser.show();
+    browser.Navigate2(server.url(QStringLiteral("/page")));
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), count + 1, 20000);
+    const auto decoded = [&] {
+        int n = 0;
+        for (const QUrl &address : std::as_const(addresses))
+            n += browser.loadResource(QTextDocument::ImageResource, address).isValid();
+        return n;
+    };
+    // 64 MiB hold four of them; the other eight are never decoded.
+    QTRY_COMPARE_WITH_TIMEOUT(decoded(), 4, 20000);
+    QTest::qWait(200);
+    QCOMPARE(decoded(), 4);
 }
 
 LEXORN_TEST_MAIN(tst_Faults)
