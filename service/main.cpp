@@ -1,9 +1,9 @@
 #include "accountrules.h"
 #include "config.h"
 #include "passwords.h"
-#include "processengine.h"
 #include "server.h"
 #include "storage.h"
+#include "warmengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -185,14 +185,18 @@ int main(int argc, char *argv[])
         return Failure;
     }
 
-    ProcessEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds,
-                         config.apertiumProcesses);
+    WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds);
     const QStringList modes = engine.installedModes();
+    QStringList offered;
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
-        if (!modes.contains(pair.mode))
+        if (modes.contains(pair.mode))
+            offered.append(pair.mode);
+        else
             say(QStringLiteral("Apertium mode %1 is not installed: %2 -> %3 is not offered")
                     .arg(pair.mode, pair.source, pair.target));
     }
+    // Loading a pair's dictionaries takes about a second: done now, not on the first request.
+    engine.warmUp(offered);
 
     Server server(config, storage, &engine, modes);
     if (!server.listen(error)) {

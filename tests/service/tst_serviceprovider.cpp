@@ -77,6 +77,22 @@ QString fakeEngine(const QTemporaryDir &folder, const QByteArray &behaviour,
     return path;
 }
 
+// The translation as the program sees it, with the page's escaping and line breaks undone.
+QString translationOf(const HttpResult &result, const ProviderLine &provider)
+{
+    QString text = QString::fromUtf8(between(result.body, provider.start, provider.end));
+    text.replace(QStringLiteral("<br>"), QStringLiteral("\n"));
+    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    return text;
+}
+
+// A stand-in engine that answers each NUL-ended text with the text itself, after a pause.
+const QByteArray EchoEngine = "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; "
+                              "printf \"%s\\0\" \"$t\"; done'";
+
 QString configWithEngine(const QString &program, int timeoutSeconds)
 {
     QString config = ServiceRunner::demoConfig();
@@ -102,6 +118,12 @@ private Q_SLOTS:
     void failingEngine();
     void slowTranslationHoldsUpNobody();
     void onlyInstalledModesAreOffered();
+    void textSurvivesTheEngineStream_data();
+    void textSurvivesTheEngineStream();
+    void engineStaysRunning();
+    void engineIsStartedAfreshAfterAFault_data();
+    void engineIsStartedAfreshAfterAFault();
+    void queuedRequestsGetTheirOwnAnswers();
 };
 
 void TestServiceProvider::translatesWithApertium_data()
@@ -114,6 +136,9 @@ void TestServiceProvider::translatesWithApertium_data()
                               << QStringLiteral("The house is red.") << QStringLiteral("casa");
     QTest::newRow("es to en") << QByteArray("es") << QByteArray("en")
                               << QStringLiteral("La casa es roja.") << QStringLiteral("house");
+    QTest::newRow("two paragraphs and brackets")
+        << QByteArray("en") << QByteArray("es")
+        << QStringLiteral("The house is red.\n\nThe dog [is] big.") << QStringLiteral("perro [");
     QTest::newRow("accented input")
         << QByteArray("es") << QByteArray("en") << QStringLiteral("El niño come manzanas.")
         << QStringLiteral("apples");
@@ -183,7 +208,7 @@ void TestServiceProvider::failingEngine_data()
     QTest::addColumn<QByteArray>("behaviour");
     QTest::addColumn<int>("timeout");
     QTest::addColumn<int>("status");
-    QTest::newRow("exits with an error") << QByteArray("cat >/dev/null; exit 3") << 20 << 502;
+    QTest::newRow("exits with an error") << QByteArray("head -c 1 >/dev/null; exit 3") << 20 << 502;
     QTest::newRow("never answers") << QByteArray("exec sleep 60") << 1 << 504;
     QTest::newRow("killed") << QByteArray("kill -9 $$") << 20 << 502;
 }
@@ -249,6 +274,113 @@ void TestServiceProvider::onlyInstalledModesAreOffered()
         httpGet(service.url(QStringLiteral("/lexorn/translate.php?src=es&dest=en&text=casa")));
     QVERIFY(result.body.contains("ERROR: Translation failed"));
     QVERIFY(service.log().contains("spa-eng is not installed"));
+}
+
+void TestServiceProvider::textSurvivesTheEngineStream_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("stream's own characters")
+        << QStringLiteral("a [b] ^c$ <d> @e \\f /g {h} ~i *j #k");
+    QTest::newRow("blank line") << QStringLiteral("First one.\n\nSecond one");
+    QTest::newRow("spaces and tabs") << QStringLiteral("  two   spaces\tand a tab  ");
+    QTest::newRow("full stops") << QStringLiteral("End. Of.. It...");
+    QTest::newRow("beyond ASCII") << QStringLiteral("ni\u00f1o \u20ac \U0001F600");
+}
+
+// The engine reads Apertium's stream format: what the text holds of that format must come back.
+void TestServiceProvider::textSurvivesTheEngineStream()
+{
+    QFETCH(QString, text);
+    QTemporaryDir folder;
+    ServiceRunner service(configWithEngine(fakeEngine(folder, "exec cat"), 20));
+    QString error;
+    QVERIFY2(service.start(&error), qPrintable(error));
+    const ProviderLine provider = providerFor(service, "en", "es");
+    const HttpResult result = httpGet(filled(provider.urlTemplate, "en", "es", text));
+    QCOMPARE(result.status, 200);
+    QCOMPARE(translationOf(result, provider), text);
+}
+
+void TestServiceProvider::engineStaysRunning()
+{
+    QTemporaryDir folder;
+    const QString starts = folder.filePath(QStringLiteral("starts"));
+    ServiceRunner service(configWithEngine(
+        fakeEngine(folder, "echo \"$3\" >>'" + starts.toUtf8() + "'\n" + EchoEngine), 20));
+    QString error;
+    QVERIFY2(service.start(&error), qPrintable(error));
+    const ProviderLine provider = providerFor(service, "en", "es");
+    for (const QString &text :
+         {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")}) {
+        const HttpResult result = httpGet(filled(provider.urlTemplate, "en", "es", text));
+        QCOMPARE(result.status, 200);
+        QCOMPARE(translationOf(result, provider), text);
+    }
+    QFile log(starts);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("eng-spa"), 1);
+}
+
+void TestServiceProvider::engineIsStartedAfreshAfterAFault_data()
+{
+    QTest::addColumn<QByteArray>("fault");
+    QTest::addColumn<int>("timeout");
+    QTest::addColumn<int>("status");
+    QTest::newRow("ends") << QByteArray("head -c 1 >/dev/null; exit 3") << 20 << 502;
+    QTest::newRow("hangs") << QByteArray("exec sleep 60") << 1 << 504;
+    QTest::newRow("answers without end")
+        << QByteArray("head -c 1 >/dev/null; head -c 5000000 /dev/zero | tr '\\0' a; exec sleep 60")
+        << 20 << 502;
+}
+
+// The first engine of each mode has the fault; the one started after it works.
+void TestServiceProvider::engineIsStartedAfreshAfterAFault()
+{
+    QFETCH(QByteArray, fault);
+    QFETCH(int, timeout);
+    QFETCH(int, status);
+    QTemporaryDir folder;
+    const QByteArray mark = folder.filePath(QStringLiteral("faulted-")).toUtf8();
+    ServiceRunner service(
+        configWithEngine(fakeEngine(folder, "if mkdir '" + mark + "'\"$3\" 2>/dev/null; then " +
+                                                fault + "; fi\n" + EchoEngine),
+                         timeout));
+    QString error;
+    QVERIFY2(service.start(&error), qPrintable(error));
+    const ProviderLine provider = providerFor(service, "en", "es");
+    QCOMPARE(httpGet(filled(provider.urlTemplate, "en", "es", QStringLiteral("house"))).status,
+             status);
+    const HttpResult again =
+        httpGet(filled(provider.urlTemplate, "en", "es", QStringLiteral("dog")));
+    QCOMPARE(again.status, 200);
+    QCOMPARE(translationOf(again, provider), QStringLiteral("dog"));
+}
+
+void TestServiceProvider::queuedRequestsGetTheirOwnAnswers()
+{
+    QTemporaryDir folder;
+    ServiceRunner service(configWithEngine(fakeEngine(folder, EchoEngine), 20));
+    QString error;
+    QVERIFY2(service.start(&error), qPrintable(error));
+    const ProviderLine provider = providerFor(service, "en", "es");
+
+    QNetworkAccessManager manager;
+    QList<QNetworkReply *> replies;
+    for (int i = 0; i < 6; ++i)
+        replies.append(manager.get(QNetworkRequest(
+            filled(provider.urlTemplate, "en", "es", QStringLiteral("text number %1").arg(i)))));
+    for (int i = 0; i < 6; ++i) {
+        QNetworkReply *reply = replies.at(i);
+        if (!reply->isFinished()) {
+            QEventLoop loop;
+            connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        const HttpResult result{200, reply->readAll(), {}};
+        QCOMPARE(translationOf(result, provider), QStringLiteral("text number %1").arg(i));
+        delete reply;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestServiceProvider)
