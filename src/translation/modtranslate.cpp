@@ -267,7 +267,14 @@ QByteArray Utf8Encode(const QString &text)
     while (p < end) {
         const unsigned c = *p;
         if (c < 0x80) {
-            narrowAsciiRun(p, end, out);
+            // A lone ASCII unit, such as the space between two words of another script, is not
+            // worth the block at a time.
+            if (end - p > 1 && p[1] < 0x80) {
+                narrowAsciiRun(p, end, out);
+            } else {
+                *out++ = static_cast<unsigned char>(c);
+                ++p;
+            }
         } else if (c < 0x800) {
             out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
             out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
