@@ -3,14 +3,43 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
+#include <QThreadPool>
+
+#include <dlfcn.h>
+#include <thread>
+
+namespace {
+
+// Fontconfig parses its whole configuration (dozens of XML files) the first time a font is looked
+// up, and the splash screen looks one up before the tray icon can be shown. Started here, on the
+// other core, that work overlaps Qt's own start. Qt's font code has already brought the library
+// in; where it has not, there is nothing to prepare.
+void prepareFontsMeanwhile()
+{
+    void *fontconfig = dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    if (!fontconfig)
+        return;
+    using Init = int (*)();
+    const auto init = reinterpret_cast<Init>(dlsym(fontconfig, "FcInit"));
+    if (init)
+        std::thread(init).detach();
+    dlclose(fontconfig);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    prepareFontsMeanwhile();
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::AppTitle());
     QApplication::setOrganizationName(platform::CompanyName());
     // The windows are laid out in twips for the classic 8-point dialog font.
     QApplication::setFont(QFont(QStringLiteral("Arial"), 8));
+    // Qt then builds its font list from fontconfig's, meanwhile Main reads the credentials and
+    // opens the way to the service; the splash screen is the first to need it.
+    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
     // The program lives in the tray: closing its last visible window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     Main();

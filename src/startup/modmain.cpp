@@ -3,6 +3,7 @@
 #include "info/frmsplash.h"
 #include "platform/identity.h"
 #include "platform/messagebox.h"
+#include "platform/network.h"
 #include "platform/process.h"
 #include "platform/pump.h"
 #include "platform/settingsstore.h"
@@ -15,6 +16,9 @@
 #include "startup/settingsanswer.h"
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
+
+#include <QNetworkAccessManager>
+#include <QUrl>
 
 using namespace platform;
 
@@ -39,6 +43,11 @@ void Main()
     const QString userName = storedLogin(QStringLiteral("Username"));
     if (password.isEmpty() || userName.isEmpty())
         frmLogin::instance().ShowModal();
+
+    // The network thread opens the connection to the service while the splash screen is built;
+    // the settings request then finds it ready.
+    const QUrl service(QStringLiteral("http://") + ServiceHost());
+    network().connectToHost(service.host(), quint16(service.port(80)));
 
     frmSplash::instance().show();
 

@@ -11,12 +11,38 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QTimer>
 #include <QWindow>
+
+#include <functional>
 
 using namespace platform;
 
 namespace {
+
+// Calls back when the window it watches is exposed.
+class ExposeWatch : public QObject
+{
+public:
+    ExposeWatch(QWindow *window, std::function<void()> exposed)
+        : window(window), exposed(std::move(exposed))
+    {
+        window->installEventFilter(this);
+    }
+    ~ExposeWatch() override { window->removeEventFilter(this); }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && window->isExposed())
+            exposed();
+        return false;
+    }
+
+private:
+    QWindow *window;
+    std::function<void()> exposed;
+};
 
 QString codeOf(const QString &languageIndex)
 {
@@ -79,7 +105,25 @@ void frmTranslateSplash::Form_Activate()
     window.dhtTo->setDocumentHTML(document);
 
     translating = false;
+    waitUntilOnScreen();
     hide();
+}
+
+void frmTranslateSplash::waitUntilOnScreen()
+{
+    // A window hidden before the window manager has put it on the screen is activated by Qt once
+    // it gets there, hidden as it is, and the keyboard stays with it: the translation window
+    // would take no typing. A quick answer waits for the window to show, a moment at most.
+    QWindow *handle = windowHandle();
+    if (!handle || handle->isExposed())
+        return;
+    QEventLoop wait;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
+    limit.start(250);
+    ExposeWatch watch(handle, [&wait] { wait.quit(); });
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void frmTranslateSplash::webTranslating_NavigateError(QObject *, const QString &, const QString &,

@@ -50,6 +50,7 @@ protected:
 
 private:
     void Form_Activate();
+    void waitUntilOnScreen();
 
     std::unique_ptr<Ui::frmTranslateSplash> ui;
     bool activationDue = false;
