@@ -320,8 +320,13 @@ int hotkey(const std::regex &name, int presses)
         if (viewableTitled(name))
             fail("the window is open before the hot key");
         xcb_window_t frame = XCB_WINDOW_NONE;
+        // The combination is complete, and the clock starts, when T goes down.
+        key(XCB_KEY_PRESS, XK_Super_L);
         const Clock::time_point start = Clock::now();
-        chord({XK_Super_L, 't'});
+        fake(XCB_KEY_PRESS, keycode('t'));
+        fake(XCB_KEY_RELEASE, keycode('t'));
+        fake(XCB_KEY_RELEASE, keycode(XK_Super_L));
+        xcb_flush(connection);
         if (!waitFor([&](const xcb_generic_event_t &event) {
                 return mappedTitled(event, name, &frame) != XCB_WINDOW_NONE;
             }))
