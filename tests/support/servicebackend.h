@@ -3,31 +3,23 @@
 #include "support/servicerunner.h"
 
 #include <QTest>
+#include <QUuid>
 
-// The service tests run once on SQLite and once on PostgreSQL when LEXORN_TEST_PG names a server.
-inline void addBackendColumn()
+// Global data of the tests that run once on SQLite and once on the PostgreSQL server that
+// LEXORN_TEST_PG names (scripts/pg-cluster start DIR PORT makes one).
+inline void addBackendRows()
 {
     QTest::addColumn<QString>("database");
+    QTest::newRow("sqlite") << QStringLiteral("service.sqlite");
+    QTest::newRow("postgresql") << ServiceRunner::testPostgres();
 }
 
-inline QStringList backendNames()
+// A PostgreSQL database outlives the test, so every run signs up addresses of its own.
+inline QString uniqueEmail(const QString &prefix)
 {
-    return {QStringLiteral("sqlite"), QStringLiteral("postgresql")};
+    return prefix + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128).left(12) +
+           QStringLiteral("@example.org");
 }
-
-// The "database =" value of a backend: SQLite in the runner's own folder, or the shared server.
-inline QString backendDatabase(const QString &name)
-{
-    return name == QLatin1String("postgresql") ? ServiceRunner::testPostgres()
-                                               : QStringLiteral("service.sqlite");
-}
-
-#define SKIP_WITHOUT_BACKEND(database)                                                             \
-    do {                                                                                           \
-        if ((database).isEmpty())                                                                  \
-            QSKIP("LEXORN_TEST_PG is not set, so there is no PostgreSQL server to run on "         \
-                  "(scripts/pg-cluster start DIR PORT makes one)");                                \
-    } while (false)
 
 #define START_SERVICE(runner)                                                                      \
     do {                                                                                           \

@@ -1,5 +1,7 @@
 #include "support/servicerunner.h"
 
+#include "support/httpcall.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -100,6 +102,13 @@ QUrl ServiceRunner::url(const QString &pathAndQuery) const
 {
     return QUrl(QStringLiteral("http://") + QString::fromLatin1(hostAndPort()) + pathAndQuery,
                 QUrl::TolerantMode);
+}
+
+QByteArray ServiceRunner::settingsAnswer(const QString &user, const QString &password) const
+{
+    return httpGet(url(QStringLiteral("/lexorn/settings.php?version=1.0.1&username=%1&password=%2")
+                           .arg(user, password)))
+        .body;
 }
 
 QByteArray ServiceRunner::log()

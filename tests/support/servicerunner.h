@@ -35,6 +35,8 @@ public:
     QUrl url(const QString &pathAndQuery) const;
     QString directory() const { return m_dir.path(); }
     QString configPath() const;
+    // The answer to a sign-in whose query is built as the program builds it, values unescaped.
+    QByteArray settingsAnswer(const QString &user, const QString &password) const;
 
     // Everything the service wrote to standard error so far: its log.
     QByteArray log();
