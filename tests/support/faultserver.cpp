@@ -95,6 +95,10 @@ void FaultServer::serve(QTcpSocket *socket)
     });
     auto received = std::make_shared<QByteArray>();
     connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
+        // A request that reaches a connection this server is closing is never answered; the
+        // client sends it again on a fresh one, where it is counted.
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
         *received += socket->readAll();
         // Requests here have no body: each head is a request.
         qsizetype end;
@@ -157,11 +161,19 @@ void FaultServer::misbehave(QTcpSocket *socket, const QByteArray &target)
                       "100\r\nonly ten b");
         socket->disconnectFromHost();
         return;
-    case Fault::RedirectLoop:
-        socket->write(head("302 Found", "Location: " + target +
+    case Fault::RedirectLoop: {
+        // Back to the same page, with the number of the hop, so that a request Qt sends again
+        // on a fresh connection is not taken for one more hop.
+        const qsizetype mark = target.lastIndexOf("hop=");
+        const int hop = mark < 0 ? 0 : target.mid(mark + 4).toInt();
+        deepestHop = qMax(deepestHop, hop);
+        const QByteArray path = target.left(target.indexOf('?'));
+        socket->write(head("302 Found", "Location: " + path +
+                                            "?hop=" + QByteArray::number(hop + 1) +
                                             "\r\nContent-Length: 0\r\nConnection: close\r\n"));
         socket->disconnectFromHost();
         return;
+    }
     case Fault::Redirect:
         socket->write(
             head("302 Found", "Location: " + redirectTarget + "\r\nContent-Length: 0\r\n"));

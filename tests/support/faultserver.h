@@ -41,6 +41,7 @@ public:
     int requests() const { return requestCount; }
     qint64 bodyBytesSent() const { return bodyBytes; }
     int openConnections() const { return connections; }
+    int redirectsFollowed() const { return deepestHop; } // by the redirect loop's client
 
     // A certificate for 127.0.0.1 signed by itself, made with openssl; false with the reason.
     static bool makeSelfSignedCertificate(QByteArray &certificatePem, QByteArray &keyPem,
@@ -57,5 +58,6 @@ private:
     QByteArray redirectTarget;
     int requestCount = 0;
     int connections = 0;
+    int deepestHop = 0;
     qint64 bodyBytes = 0;
 };
