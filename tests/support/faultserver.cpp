@@ -82,7 +82,8 @@ QString FaultServer::url(const QString &path) const
 
 QByteArray FaultServer::hostAndPort() const
 {
-    return "127.0.0.1:" + QByteArray::number(server ? server->serverPort() : 0);
+    return "127.0.0.1:" +
+           QByteArray::number(server && server->isListening() ? server->serverPort() : 1);
 }
 
 void FaultServer::serve(QTcpSocket *socket)
@@ -177,6 +178,8 @@ void FaultServer::misbehave(QTcpSocket *socket, const QByteArray &target)
     case Fault::Redirect:
         socket->write(
             head("302 Found", "Location: " + redirectTarget + "\r\nContent-Length: 0\r\n"));
+        return;
+    case Fault::Refused:
         return;
     case Fault::Page:
         socket->write(head("200 OK", "Content-Type: text/html\r\nContent-Length: 12\r\n") +

@@ -16,6 +16,7 @@ class FaultServer : public QObject
 
 public:
     enum class Fault {
+        Refused,          // never listens: its address is a port where nothing does
         ResetMidBody,     // half the announced body, then a TCP reset
         CloseMidBody,     // half the announced body, then an orderly close
         OneBytePerSecond, // a small body, one byte each second
