@@ -31,6 +31,14 @@ MessageBoxRecorder::~MessageBoxRecorder()
     platform::setMessageBoxPresenter({});
 }
 
+QStringList MessageBoxRecorder::prompts() const
+{
+    QStringList texts;
+    for (const platform::MessageBoxRequest &box : shown)
+        texts.append(box.prompt);
+    return texts;
+}
+
 BrowserRecorder::BrowserRecorder()
 {
     platform::setBrowserOpener([this](const QString &address) { opened.append(address); });

@@ -33,6 +33,7 @@ public:
     MessageBoxRecorder &operator=(const MessageBoxRecorder &) = delete;
 
     QList<platform::MessageBoxRequest> shown;
+    QStringList prompts() const; // the texts of the boxes shown, in order
     QList<int> answers;
     std::function<void(const platform::MessageBoxRequest &)> onShow;
 };

@@ -17,3 +17,10 @@
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \
     }
+
+// One row of a data-driven test, its values in column order.
+template <typename... Values>
+void dataRow(const char *name, const Values &...values)
+{
+    (QTest::newRow(name) << ... << values);
+}
