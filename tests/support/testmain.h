@@ -19,8 +19,7 @@
     }
 
 // One row of a data-driven test, its values in column order.
-template <typename... Values>
-void dataRow(const char *name, const Values &...values)
+template <typename... Values> void dataRow(const char *name, const Values &...values)
 {
     (QTest::newRow(name) << ... << values);
 }
