@@ -1,225 +1,307 @@
 #include "platform/dhtmledit.h"
+#include "platform/network.h"
 #include "platform/webbrowser.h"
+#include "startup/modmain.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
 #include "support/providersession.h"
 #include "support/recorders.h"
+#include "support/servicerunner.h"
+#include "support/signin.h"
 #include "support/testmain.h"
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QPointer>
 #include <QPushButton>
+#include <QTcpServer>
 
-#include <memory>
-
-using namespace platform;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray FormType = "application/x-www-form-urlencoded";
+const QString Unavailable = u"<< %1Translation unavailable >>"_s;
+const QString CapMessage =
+    u"You are attemping to translate more than %1 bytes! This is not permitted."_s;
 
-QString text16(const char16_t *units)
+QString refusedAddress()
 {
-    return QString::fromUtf16(units);
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    return u"http://127.0.0.1:%1/t?q=%text_encode%"_s.arg(closed.serverPort());
 }
 
 } // namespace
 
+// Presses of Translate: the checks, the provider's request and its answer cut out in the
+// progress window, the result view, and the report to the banner page that follows.
 class tst_TranslateCommand : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init();
-    void cleanup();
-
-    void nothingToTranslate_data();
-    void nothingToTranslate();
-    void lineBreaksAreText();
-    void noPairSelected();
-    void bannerReport_data();
-    void bannerReport();
-    void reportFollowsEveryTranslation_data();
-    void reportFollowsEveryTranslation();
-
-private:
-    // Types text into the source editor, as the user would, and presses Translate.
-    void translate(const QString &text);
-    QList<LoopbackServer::Request> requestsTo(const QByteArray &path) const;
-
-    std::unique_ptr<LoopbackServer> server;
-    std::unique_ptr<MessageBoxRecorder> boxes;
+    LoopbackServer server;
+    MessageBoxRecorder boxes;
     QByteArray providerAnswer;
-};
+    std::function<void()> whileTranslating;
 
-void tst_TranslateCommand::init()
-{
-    server = std::make_unique<LoopbackServer>();
-    boxes = std::make_unique<MessageBoxRecorder>();
-    providerAnswer = "<div>[b]Hallo[/b]</div>";
-    server->setHandler([this](const LoopbackServer::Request &request) {
-        if (request.target.startsWith("/banner"))
-            return LoopbackServer::Answer{200, "<p>Thanks</p>"};
-        return LoopbackServer::Answer{200, providerAnswer};
-    });
-    useProviderSession(server->url("/t?s=%src_lang%&d=%dest_lang%&q=%text_encode%"));
-    SessionSettings.UserId = "42";
-    SessionSettings.BannerLink = server->url("/banner");
-}
+    static frmTranslateText &window() { return frmTranslateText::instance(); }
+    static frmTranslateSplash &splash() { return frmTranslateSplash::instance(); }
 
-void tst_TranslateCommand::cleanup()
-{
-    frmTranslateSplash::Unload();
-    frmTranslateText::Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    boxes.reset();
-    server.reset();
-}
-
-void tst_TranslateCommand::translate(const QString &text)
-{
-    frmTranslateText &window = frmTranslateText::instance();
-    window.dhtFrom->setDocumentHTML(frmTranslateText::EmptyDocument);
-    window.dhtFrom->insertPlainText(text);
-    window.cmdTranslate->click();
-}
-
-QList<LoopbackServer::Request> tst_TranslateCommand::requestsTo(const QByteArray &path) const
-{
-    QList<LoopbackServer::Request> found;
-    for (const LoopbackServer::Request &request : server->requests) {
-        if (request.target.startsWith(path))
-            found.append(request);
+    // Puts the text into the source editor, as a paste would, and presses Translate.
+    void press(const QString &text)
+    {
+        window().dhtFrom->setDocumentHTML(frmTranslateText::EmptyDocument);
+        window().dhtFrom->insertPlainText(text);
+        window().cmdTranslate->click();
     }
-    return found;
-}
 
-void tst_TranslateCommand::nothingToTranslate_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("nothing") << QString();
-    QTest::newRow("spaces") << "    ";
-    QTest::newRow("non-breaking spaces") << text16(u"\u00A0\u00A0 \u00A0");
-}
+private Q_SLOTS:
+    void init()
+    {
+        server.requests.clear();
+        boxes.shown.clear();
+        providerAnswer = "[b]Hallo[/b]";
+        whileTranslating = {};
+        server.setHandler([this](const LoopbackServer::Request &request) {
+            if (request.target.startsWith("/banner"))
+                return LoopbackServer::Answer{200, "<p>Thanks</p>"};
+            if (whileTranslating)
+                whileTranslating();
+            return LoopbackServer::Answer{200, providerAnswer};
+        });
+        // English to German twice, the second with an address and markers of its own; English
+        // to French.
+        useProviderSession(server.url(u"/t?s=%src_lang%&d=%dest_lang%&q=%text_encode%"_s));
+        QList<Provider> &providers = SessionSettings.Providers;
+        providers.append({providers[0], providers[0]});
+        providers[1].UrlTemplate = server.url(u"/again?q=%text_encode%"_s);
+        providers[1].ResultStart = QString::fromLatin1("\xC2\xBB"); // as the settings give it
+        providers[1].ResultEnd = QString::fromLatin1("\xC2\xAB");
+        providers[2].TargetLanguage = u"3"_s;
+        SessionSettings.Languages.append(Language{u"fr"_s, u"Français"_s});
+        SessionSettings.UserId = u"42"_s;
+        SessionSettings.BannerLink = server.url(u"/banner"_s);
+    }
 
-void tst_TranslateCommand::nothingToTranslate()
-{
-    QFETCH(QString, text);
-    translate(text);
+    void cleanup()
+    {
+        frmTranslateSplash::Unload();
+        frmTranslateText::Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
-    QCOMPARE(boxes->shown.size(), 1);
-    QCOMPARE(boxes->shown.first().prompt, QString("Please enter some text to translate."));
-    QCOMPARE(boxes->shown.first().title, QString("Error"));
-    QCOMPARE(boxes->shown.first().style, int(vbInformation));
-    QVERIFY(frmTranslateSplash::instance().isHidden());
-    QTest::qWait(100);
-    QVERIFY2(server->requests.isEmpty(), "no translation and no report");
-}
+    void nothingToDo_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pair");
+        QTest::addColumn<QString>("message");
+        const QString noText = u"Please enter some text to translate."_s;
+        dataRow("nothing", QString(), 0, noText);
+        dataRow("spaces", "    ", 0, noText);
+        dataRow("non-breaking spaces", "\u00A0\u00A0 \u00A0", 0, noText);
+        dataRow("no pair selected", "Hello", -1, "Please select languages.");
+    }
 
-void tst_TranslateCommand::lineBreaksAreText()
-{
-    translate("\n");
+    void nothingToDo()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, pair);
+        QFETCH(QString, message);
+        window().cboTranslate->setCurrentIndex(pair);
+        press(text);
+        QCOMPARE(boxes.prompts(), QStringList{message});
+        QCOMPARE(boxes.shown[0].title + ' ' + QString::number(boxes.shown[0].style),
+                 u"Error %1"_s.arg(platform::vbInformation));
+        QTest::qWait(100);
+        QVERIFY2(server.requests.isEmpty(), "no translation and no report");
+    }
 
-    QVERIFY(boxes->shown.isEmpty());
-    const auto translations = requestsTo("/t");
-    QCOMPARE(translations.size(), 1);
-    QCOMPARE(translations.first().target, QByteArray("/t?s=en&d=de&q=%0D%0A%0D%0A"));
-    QCOMPARE(frmTranslateText::instance().dhtTo->toPlainText(), QString("Hallo"));
-    QTRY_COMPARE(requestsTo("/banner").size(), 1);
-}
+    // What goes out: the provider's request, and the report of the first 20 characters.
+    void requests_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("cap");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("reported"); // empty: as sent
+        dataRow("address", "a b", 0, "a%20b"_ba, ""_ba);
+        dataRow("first 20 characters", "Hello, World! How are you today?", 0,
+                "Hello%2C%20World%21%20How%20are%20you%20today%3F"_ba,
+                "Hello%2C%20World%21%20How%20ar"_ba);
+        dataRow("line breaks are text", "\n", 0, "%0D%0A%0D%0A"_ba, ""_ba);
+        dataRow("20 characters whole", "abcdefghijklmnopqrst", 0, "abcdefghijklmnopqrst"_ba, ""_ba);
+        dataRow("21 characters lose the last in the report only", "abcdefghijklmnopqrstu", 0,
+                "abcdefghijklmnopqrstu"_ba, "abcdefghijklmnopqrst"_ba);
+        dataRow("cut between surrogate halves", QString(19, 'a') + "\U0001F600", 0,
+                QByteArray(19, 'a') + "%ED%A0%BD%ED%B8%80", QByteArray(19, 'a') + "%ED%A0%BD");
+        dataRow("limit shortens both", "abcdefghijklmnop", 10, "abcdefghij"_ba, ""_ba);
+        dataRow("over the limit", "abcdefgh", 5, "abcde"_ba, ""_ba);
+        dataRow("exactly the limit", "abcde", 5, "abcde"_ba, ""_ba);
+        dataRow("limit counts units", "ééé", 2, "%C3%A9%C3%A9"_ba, ""_ba);
+        dataRow("negative is no limit", "abcdefgh", -1, "abcdefgh"_ba, ""_ba);
+    }
 
-void tst_TranslateCommand::noPairSelected()
-{
-    frmTranslateText::instance().cboTranslate->setCurrentIndex(-1);
-    translate("Hello");
+    void requests()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, cap);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, reported);
+        SessionSettings.Cap = qint16(cap);
+        // The box comes first: nothing may have been sent while the user reads it.
+        boxes.onShow = [this](const auto &) { QVERIFY(server.requests.isEmpty()); };
+        press(text);
+        boxes.onShow = {};
 
-    QCOMPARE(boxes->shown.size(), 1);
-    QCOMPARE(boxes->shown.first().prompt, QString("Please select languages."));
-    QCOMPARE(boxes->shown.first().title, QString("Error"));
-    QCOMPARE(boxes->shown.first().style, int(vbInformation));
-    QTest::qWait(100);
-    QVERIFY(server->requests.isEmpty());
-}
+        QTRY_COMPARE(server.requests.size(), 2);
+        QCOMPARE(server.requests[0].target, "/t?s=en&d=de&q=" + sent);
+        const LoopbackServer::Request &report = server.requests[1];
+        QCOMPARE(report.method + ' ' + report.target + ' ' + report.header("Content-Type"),
+                 "POST /banner application/x-www-form-urlencoded"_ba);
+        QCOMPARE(report.body, "userid=42&src_lang=en&dest_lang=de&text=" +
+                                  (reported.isEmpty() ? sent : reported));
+        QCOMPARE(boxes.prompts(),
+                 cap > 0 && text.size() > cap ? QStringList{CapMessage.arg(cap)} : QStringList());
+    }
 
-void tst_TranslateCommand::bannerReport_data()
-{
-    QTest::addColumn<QString>("userId");
-    QTest::addColumn<int>("cap");
-    QTest::addColumn<QString>("text"); // typed into one paragraph, which ends in CR LF
-    QTest::addColumn<QByteArray>("translated");
-    QTest::addColumn<QByteArray>("reported");
+    // What comes back, as the result view shows it; the report follows all the same.
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("shown");
+        dataRow("UTF-8 between the markers", "<p>[b]\x48\x61\x6C\x6C\xC3\xB6[/b]</p>"_ba, "Hallö");
+        dataRow("empty answer", QByteArray(), Unavailable.arg(1));
+        dataRow("failure text beats the markers", "[b]Hallo[/b] ERROR: Translation failed"_ba,
+                Unavailable.arg(2));
+        dataRow("failure text is case-sensitive", "ERROR: translation failed [b]Hallo[/b]"_ba,
+                "Hallo");
+        dataRow("no end marker", "x[b]Hallo"_ba, Unavailable.arg(3));
+        dataRow("no markers", "Hallo"_ba, Unavailable.arg(3));
+        dataRow("adjacent markers", "[b][/b]"_ba, Unavailable.arg(3));
+        dataRow("markup goes in as it is", "[b]a<br>b &amp; c[/b]"_ba, "a\nb & c");
+    }
 
-    const QByteArray fields = "userid=42&src_lang=en&dest_lang=de&text=";
-    QTest::newRow("first 20 characters")
-        << "42" << 0 << "Hello, World! How are you today?"
-        << QByteArray("Hello%2C%20World%21%20How%20are%20you%20today%3F")
-        << fields + "Hello%2C%20World%21%20How%20ar";
-    QTest::newRow("20 characters whole")
-        << "42" << 0 << "abcdefghijklmnopqrst" << QByteArray("abcdefghijklmnopqrst")
-        << fields + "abcdefghijklmnopqrst";
-    QTest::newRow("21 characters lose the last in the report only")
-        << "42" << 0 << "abcdefghijklmnopqrstu" << QByteArray("abcdefghijklmnopqrstu")
-        << fields + "abcdefghijklmnopqrst";
-    QTest::newRow("cut between surrogate halves")
-        << "42" << 0 << QString(19, 'a') + text16(u"\U0001F600")
-        << QByteArray(19, 'a') + "%ED%A0%BD%ED%B8%80" << fields + QByteArray(19, 'a') + "%ED%A0%BD";
-    QTest::newRow("limit shortens both requests")
-        << "42" << 10 << "abcdefghijklmnop" << QByteArray("abcdefghij") << fields + "abcdefghij";
-    QTest::newRow("user id goes in unencoded, as UTF-8")
-        << "Zoë&1" << 0 << "Hi" << QByteArray("Hi")
-        << QByteArray("userid=Zo\xC3\xAB&1&src_lang=en&dest_lang=de&text=Hi");
-}
+    void answers()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, shown);
+        providerAnswer = answer;
+        press(u"Hello"_s);
+        QCOMPARE(window().dhtTo->toPlainText(), shown);
+        QTRY_COMPARE(server.requests.size(), 2);
+        QCOMPARE(server.requests[1].body, "userid=42&src_lang=en&dest_lang=de&text=Hello"_ba);
+    }
 
-void tst_TranslateCommand::bannerReport()
-{
-    QFETCH(QString, userId);
-    QFETCH(int, cap);
-    QFETCH(QString, text);
-    QFETCH(QByteArray, translated);
-    QFETCH(QByteArray, reported);
-    SessionSettings.UserId = userId;
-    SessionSettings.Cap = qint16(cap);
-    translate(text);
+    // A provider that never answers, then a refused connection; each reported all the same.
+    void unreachableProvider()
+    {
+        server.setHandler([](const LoopbackServer::Request &request) {
+            LoopbackServer::Answer answer{200, "<p>Thanks</p>"};
+            answer.hang = !request.target.startsWith("/banner");
+            return answer;
+        });
+        const int standard = platform::transferTimeout();
+        platform::setTransferTimeout(300);
+        for (const QString &address : {server.url(u"/t?q=%text_encode%"_s), refusedAddress()}) {
+            SessionSettings.Providers[0].UrlTemplate = address;
+            press(u"Hello"_s);
+            QCOMPARE(window().dhtTo->toPlainText(), Unavailable.arg(1));
+        }
+        platform::setTransferTimeout(standard);
+        QTRY_COMPARE(server.requests.size(), 3);
+        QCOMPARE(server.requests[0].target, "/t?q=Hello"_ba);
+    }
 
-    QTRY_COMPARE(server->requests.size(), 2);
-    const LoopbackServer::Request &translation = server->requests.at(0);
-    QCOMPARE(translation.target, "/t?s=en&d=de&q=" + translated);
-    const LoopbackServer::Request &report = server->requests.at(1);
-    QCOMPARE(report.method, QByteArray("POST"));
-    QCOMPARE(report.target, QByteArray("/banner"));
-    QCOMPARE(report.header("Content-Type"), FormType);
-    QCOMPARE(report.body, reported);
-    QCOMPARE(boxes->shown.size(), cap > 0 ? 1 : 0);
-}
+    // The second of two entries that read alike, then another text with the first.
+    void twoTranslationsReuseOneInstance()
+    {
+        window().cboTranslate->setCurrentIndex(1);
+        SessionSettings.Cap = 4;
+        providerAnswer = "[b]first[/b] \xC2\xBB\x48\xC3\xA9\xC2\xAB";
+        press(u"first text"_s);
+        const QPointer<frmTranslateSplash> first = &splash();
+        QCOMPARE(first->SourceText, u"firs"_s);
+        QCOMPARE(server.requests[0].target, "/again?q=firs"_ba);
+        QCOMPARE(window().dhtTo->toPlainText(), u"Hé"_s);
 
-void tst_TranslateCommand::reportFollowsEveryTranslation_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<bool>("bannerShown");
+        providerAnswer.clear();
+        press(u"two"_s);
+        QCOMPARE(first.data(), &splash());
+        QCOMPARE(first->SourceText, u"two"_s);
+        // The unavailable text right after the body's start tag, escaped by the editor.
+        QCOMPARE(
+            window().dhtTo->DocumentHTML(),
+            u"<html><head><style type=\"text/css\"><!-- p {padding: 0px; margin: 0px;}-->"
+            u"</style></head><body>&lt;&lt; 1Translation unavailable &gt;&gt;</body></html>"_s);
+    }
 
-    QTest::newRow("translation") << QByteArray("[b]Hallo[/b]") << true;
-    QTest::newRow("empty answer") << QByteArray() << true;
-    QTest::newRow("hidden banner") << QByteArray("[b]Hallo[/b]") << false;
-}
+    void progressWindowWhileTranslating()
+    {
+        window().cboTranslate->setCurrentIndex(2);
+        window().webBanner->SetVisible(false);
+        window().move(40, 30); // away from the screen's centre
+        bool covered = false, shownAfterEscape = false;
+        QPoint offCentre;
+        int calls = 0;
+        whileTranslating = [&] {
+            if (calls++ > 0)
+                return;
+            // A window manager's frame may not be known yet: the client area stands for it.
+            offCentre = splash().geometry().center() - window().frameGeometry().center();
+            const QWidget *overLabel = splash().childAt(splash().Label1->geometry().center());
+            covered = overLabel == splash().webTranslating ||
+                      splash().webTranslating->isAncestorOf(overLabel);
+            QTest::keyClick(&splash(), Qt::Key_Escape);
+            shownAfterEscape = splash().isVisible();
+            // Shown anew, as a window manager may: that starts no second translation.
+            splash().hide();
+            splash().show();
+            QCoreApplication::processEvents();
+        };
+        press(u"Hello"_s);
+        QCOMPARE(calls, 1);
+        QVERIFY2(offCentre.manhattanLength() <= 16, "centred on the translation window");
+        QVERIFY2(covered, "a blank browser view hides the label");
+        QVERIFY2(shownAfterEscape, "only its translation ends the modal show");
+        QTRY_COMPARE(server.requests.size(), 2);
+        QCOMPARE(server.requests[0].target, "/t?s=en&d=fr&q=Hello"_ba);
+        QVERIFY2(!window().webBanner->Visible(), "reported all the same, the banner kept hidden");
+    }
 
-void tst_TranslateCommand::reportFollowsEveryTranslation()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(bool, bannerShown);
-    providerAnswer = answer;
-    frmTranslateText &window = frmTranslateText::instance();
-    window.webBanner->SetVisible(bannerShown);
-    translate("Hello");
+    void navigationErrorShowsTheLabel()
+    {
+        splash().webTranslating->Navigate(refusedAddress());
+        QTRY_VERIFY(!splash().webTranslating->Visible());
+        whileTranslating = [] {
+            QVERIFY(splash().Label1->isVisible() && !splash().webTranslating->isVisible());
+        };
+        press(u"Hello"_s);
+    }
 
-    QTRY_COMPARE(server->requests.size(), 2);
-    QVERIFY(server->requests.at(0).target.startsWith("/t?"));
-    QCOMPARE(server->requests.at(1).target, QByteArray("/banner"));
-    QCOMPARE(server->requests.at(1).body,
-             QByteArray("userid=42&src_lang=en&dest_lang=de&text=Hello"));
-    QTRY_VERIFY(window.webBanner->toPlainText().contains("Thanks"));
-    QCOMPARE(window.webBanner->Visible(), bannerShown);
-}
+    // The whole road in-process: sign-in, start-up, and English to Spanish by the real service's
+    // Apertium provider.
+    void translateWithTheService()
+    {
+        ServiceRunner service;
+        QString error;
+        QVERIFY2(service.start(&error), qPrintable(error));
+        qputenv("LEXORN_SERVICE_HOST", service.hostAndPort());
+        storeCredentials(u"demo@lexorn.example"_s, u"demo-password"_s);
+        SessionSettings = {};
+        ProcessEndTrap trap;
+        Main();
+        window().cboTranslate->setCurrentText(u"English to Español"_s);
+        QCOMPARE(window().cboTranslate->currentText(), u"English to Español"_s);
+        press(u"The house is red."_s);
+        QVERIFY(window().dhtTo->toPlainText().contains("casa"));
+        // The service answers the report with a page naming the pair.
+        QTRY_VERIFY_WITH_TIMEOUT(window().webBanner->toPlainText().contains("English to Español"),
+                                 10000);
+        QVERIFY2(boxes.shown.isEmpty(), qPrintable(boxes.shown.value(0).prompt));
+        QVERIFY_THROWS_EXCEPTION(ProcessEnded, Shutdown());
+    }
+};
 
 LEXORN_TEST_MAIN(tst_TranslateCommand)
 #include "tst_translatecommand.moc"
