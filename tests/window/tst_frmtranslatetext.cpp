@@ -3,13 +3,16 @@
 #include "platform/identity.h"
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
-#include "shell/frmtrayicon.h"
+#include "platform/windowproc.h"
+#include "startup/modmain.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
+#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 #include "window/languagepairs.h"
+#include "window/modfrmtranslatetext.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,494 +21,277 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <cstring>
+#include <numeric>
+
 using namespace platform;
 
-namespace {
-
-// Languages 1 and 2 exist; slot 0 is the unfilled one the settings always have.
-void useSession(const QStringList &pairs, const QString &findTranLink = {},
-                const QString &userId = QStringLiteral("42"))
-{
-    SessionSettings = {};
-    SessionSettings.Languages = {Language{}, Language{"en", "English"}, Language{"fr", "French"}};
-    for (const QString &pair : pairs) {
-        Provider provider;
-        provider.SourceLanguage = pair.section(QLatin1Char('-'), 0, 0);
-        provider.TargetLanguage = pair.section(QLatin1Char('-'), 1, 1);
-        SessionSettings.Providers.append(provider);
-    }
-    SessionSettings.FindTranLink = findTranLink;
-    SessionSettings.UserId = userId;
-}
-
-void closeWindow()
-{
-    frmTranslateText::Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!frmTranslateText::exists());
-}
-
-frmTranslateText &shownWindow(int width, int height)
-{
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    // The narrowest layouts here are below the X11 minimum, which counts no frame.
-    window.setMinimumSize(0, 0);
-    window.resize(width, height);
-    return window;
-}
-
-QRect twipsOf(const QWidget *control)
-{
-    return {LeftTwips(control), TopTwips(control), WidthTwips(control), HeightTwips(control)};
-}
-
-QList<QWidget *> controlsOf(frmTranslateText &w)
-{
-    return {w.fraFrom,      w.Label1, w.dhtFrom, w.lblTranslate, w.cboTranslate, w.cmdFindTran,
-            w.cmdTranslate, w.fraTo,  w.dhtTo,   w.cmdCopy,      w.cmdClose,     w.webBanner};
-}
-
-QList<QRect> placementsOf(frmTranslateText &w)
-{
-    QList<QRect> placements;
-    for (const QWidget *control : controlsOf(w))
-        placements.append(twipsOf(control));
-    return placements;
-}
-
-int bottom(const QWidget *control)
-{
-    return TopTwips(control) + HeightTwips(control);
-}
-
-int right(const QWidget *control)
-{
-    return LeftTwips(control) + WidthTwips(control);
-}
-
-} // namespace
-
+// The translation window: its place from the settings, its pair list, its layout, its side
+// commands and the hook that sets its minimum size.
 class tst_frmTranslateText : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init();
-    void cleanup();
+    static int bottom(const QWidget *control) { return TopTwips(control) + HeightTwips(control); }
+    static int right(const QWidget *control) { return LeftTwips(control) + WidthTwips(control); }
 
-    void geometryFromSettings_data();
-    void geometryFromSettings();
-
-    void pairList_data();
-    void pairList();
-    void secondOfTwoIdenticalPairsSelectsSecondProvider();
-
-    void bannerTakesItsColumn_data();
-    void bannerTakesItsColumn();
-    void tallerWindowGrowsOnlyTheInputSide();
-    void everyGapIsOneMargin_data();
-    void everyGapIsOneMargin();
-    void minimizedWindowIsLeftAlone();
-    void activationLaysOut();
-
-    void findTranslator_data();
-    void findTranslator();
-    void copyAndPasteExplains();
-    void bannerErrorGivesItsRoomToTheFrames();
-
-    void okHidesAndKeepsEverything();
-    void closeBoxClosesAndNextTouchStartsAfresh();
-};
-
-void tst_frmTranslateText::init()
-{
-    useSession({"1-2"});
-    QSettings(QSettings::IniFormat, QSettings::UserScope, CompanyName(), AppTitle()).clear();
-}
-
-void tst_frmTranslateText::cleanup()
-{
-    closeWindow();
-}
-
-void tst_frmTranslateText::geometryFromSettings_data()
-{
-    QTest::addColumn<QStringList>("stored"); // section|key|value
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("x"); // -1: centred
-    QTest::addColumn<int>("y");
-
-    const QSize standard(420, 408);
-    QTest::newRow("nothing stored") << QStringList() << standard << -1 << -1;
-    QTest::newRow("width") << QStringList{"Options|Width|7500"} << QSize(500, 408) << -1 << -1;
-    QTest::newRow("width of the wrong section")
-        << QStringList{"Options\\Form|Width|7500"} << standard << -1 << -1;
-    QTest::newRow("height") << QStringList{"Options\\Form|Height|7200"} << QSize(420, 480) << -1
-                            << -1;
-    QTest::newRow("decimal values")
-        << QStringList{"Options|Width|7500.0", "Options\\Form|Height|7.2e3"} << QSize(500, 480)
-        << -1 << -1;
-    QTest::newRow("top without left")
-        << QStringList{"Options\\Form|Top|1500"} << standard << -1 << 100;
-    QTest::newRow("left without top")
-        << QStringList{"Options\\Form|Left|3000"} << standard << 200 << -1;
-    QTest::newRow("position") << QStringList{"Options\\Form|Left|3000", "Options\\Form|Top|1500"}
-                              << standard << 200 << 100;
-    QTest::newRow("empty top") << QStringList{"Options\\Form|Top|"} << standard << -1 << -1;
-    QTest::newRow("width not a number")
-        << QStringList{"Options|Width|wide"} << standard << -1 << -1;
-    QTest::newRow("top not a number")
-        << QStringList{"Options\\Form|Top|12px", "Options\\Form|Left|3000"} << standard << 200
-        << -1;
-}
-
-void tst_frmTranslateText::geometryFromSettings()
-{
-    QFETCH(QStringList, stored);
-    QFETCH(QSize, size);
-    QFETCH(int, x);
-    QFETCH(int, y);
-    for (const QString &value : stored) {
-        const QStringList parts = value.split(QLatin1Char('|'));
-        SaveSetting(AppTitle(), parts.at(0), parts.at(1), parts.at(2));
+    // Languages 1 and 2 exist; slot 0 is the unfilled one the settings always have.
+    static void useSession(const QStringList &pairs)
+    {
+        SessionSettings = {};
+        SessionSettings.Languages = {{}, {"en", "English"}, {"fr", "French"}};
+        for (const QString &pair : pairs) // "source-target"
+            SessionSettings.Providers.append({.SourceLanguage = pair.section('-', 0, 0),
+                                              .TargetLanguage = pair.section('-', 1)});
     }
 
-    const frmTranslateText &window = frmTranslateText::instance();
-    QCOMPARE(window.size(), size);
-    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
-    if (x >= 0)
-        QCOMPARE(window.x(), x);
-    else
-        QVERIFY2(qAbs(window.geometry().center().x() - centre.x()) <= 1,
-                 qPrintable(QString::number(window.x())));
-    if (y >= 0)
-        QCOMPARE(window.y(), y);
-    else
-        QVERIFY2(qAbs(window.geometry().center().y() - centre.y()) <= 1,
-                 qPrintable(QString::number(window.y())));
-}
-
-void tst_frmTranslateText::pairList_data()
-{
-    QTest::addColumn<QStringList>("providers");
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<int>("selected");
-
-    QTest::newRow("two pairs") << QStringList{"1-2", "2-1"}
-                               << QStringList{"English to French", "French to English"} << 0;
-    QTest::newRow("identical pairs")
-        << QStringList{"1-2", "1-2"} << QStringList{"English to French", "English to French"} << 0;
-    QTest::newRow("no providers") << QStringList() << QStringList() << -1;
-    QTest::newRow("index that names no language")
-        << QStringList{"1-7", "x-2", "2-1"}
-        << QStringList{"English to ", " to French", "French to English"} << 0;
-}
-
-void tst_frmTranslateText::pairList()
-{
-    QFETCH(QStringList, providers);
-    QFETCH(QStringList, entries);
-    QFETCH(int, selected);
-    LanguagePairs = {LanguagePair{"9", "9"}}; // left over from an earlier window
-    useSession(providers);
-
-    const frmTranslateText &window = frmTranslateText::instance();
-    QStringList shown;
-    for (int i = 0; i < window.cboTranslate->count(); ++i)
-        shown.append(window.cboTranslate->itemText(i));
-    QCOMPARE(shown, entries);
-    QCOMPARE(window.cboTranslate->currentIndex(), selected);
-    QCOMPARE(LanguagePairs.size(), providers.size());
-    for (qsizetype i = 0; i < providers.size(); ++i) {
-        QCOMPARE(LanguagePairs.at(i).SourceLanguage,
-                 SessionSettings.Providers.at(i).SourceLanguage);
-        QCOMPARE(LanguagePairs.at(i).TargetLanguage,
-                 SessionSettings.Providers.at(i).TargetLanguage);
+    static QList<QRect> placementsOf(frmTranslateText &w)
+    {
+        QList<QRect> placements;
+        for (const QWidget *c : QWidgetList{w.fraFrom, w.Label1, w.dhtFrom, w.lblTranslate,
+                                            w.cboTranslate, w.cmdFindTran, w.cmdTranslate, w.fraTo,
+                                            w.dhtTo, w.cmdCopy, w.cmdClose, w.webBanner})
+            placements.append({LeftTwips(c), TopTwips(c), WidthTwips(c), HeightTwips(c)});
+        return placements;
     }
-}
 
-void tst_frmTranslateText::secondOfTwoIdenticalPairsSelectsSecondProvider()
-{
-    useSession({"1-2", "1-2"});
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.cboTranslate->setFocus();
-    QTest::keyClick(window.cboTranslate, Qt::Key_Down);
-    QCOMPARE(window.cboTranslate->currentIndex(), 1);
-}
-
-void tst_frmTranslateText::bannerTakesItsColumn_data()
-{
-    QTest::addColumn<bool>("banner");
-    QTest::addColumn<int>("frameWidth");
-
-    QTest::newRow("banner shown") << true << 3645;
-    QTest::newRow("banner hidden") << false << 5940;
-}
-
-void tst_frmTranslateText::bannerTakesItsColumn()
-{
-    QFETCH(bool, banner);
-    QFETCH(int, frameWidth);
-    frmTranslateText &window = shownWindow(6180 / TwipsPerPixel, 408);
-    window.webBanner->SetVisible(banner);
-    window.Form_Resize();
-
-    QCOMPARE(WidthTwips(window.fraFrom), frameWidth);
-    QCOMPARE(WidthTwips(window.fraTo), frameWidth);
-    QCOMPARE(WidthTwips(window.dhtFrom), frameWidth - 240);
-    QCOMPARE(WidthTwips(window.dhtTo), frameWidth - 240);
-    QCOMPARE(LeftTwips(window.webBanner), 3885);
-    QCOMPARE(WidthTwips(window.webBanner), 2175);
-    QCOMPARE(TopTwips(window.webBanner), 120);
-    QCOMPARE(HeightTwips(window.webBanner), 408 * TwipsPerPixel - 240);
-}
-
-void tst_frmTranslateText::tallerWindowGrowsOnlyTheInputSide()
-{
-    frmTranslateText &window = shownWindow(420, 408);
-    QTRY_COMPARE(window.height(), 408);
-    const QList<QRect> before = placementsOf(window);
-    window.resize(420, 508);
-    QTRY_COMPARE(window.height(), 508);
-    const QList<QRect> after = placementsOf(window);
-
-    const int grown = 100 * TwipsPerPixel;
-    const QList<QWidget *> controls = controlsOf(window);
-    for (qsizetype i = 0; i < controls.size(); ++i) {
-        QWidget *control = controls.at(i);
-        const QByteArray name = control->objectName().toUtf8();
-        const bool stretches =
-            control == window.fraFrom || control == window.dhtFrom || control == window.webBanner;
-        QCOMPARE(after.at(i).width(), before.at(i).width());
-        QVERIFY2(after.at(i).height() == before.at(i).height() + (stretches ? grown : 0),
-                 name.constData());
-    }
-    // What lies below the input side moves down with the bottom edge.
-    const QList<QWidget *> below{window.fraTo,       window.cmdFindTran, window.cmdTranslate,
-                                 window.cmdCopy,     window.cmdClose,    window.cboTranslate,
-                                 window.lblTranslate};
-    for (QWidget *control : below) {
-        const qsizetype i = controls.indexOf(control);
-        QVERIFY2(after.at(i).top() == before.at(i).top() + grown,
-                 control->objectName().toUtf8().constData());
-    }
-    QCOMPARE(after.at(controls.indexOf(window.dhtTo)), before.at(controls.indexOf(window.dhtTo)));
-    QCOMPARE(after.at(controls.indexOf(window.Label1)), before.at(controls.indexOf(window.Label1)));
-}
-
-void tst_frmTranslateText::everyGapIsOneMargin_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("banner");
-
-    QTest::newRow("default with banner") << QSize(420, 408) << true;
-    QTest::newRow("default without banner") << QSize(420, 408) << false;
-    QTest::newRow("large with banner") << QSize(900, 700) << true;
-    QTest::newRow("smallest without banner") << QSize(275, 355) << false;
-}
-
-void tst_frmTranslateText::everyGapIsOneMargin()
-{
-    QFETCH(QSize, size);
-    QFETCH(bool, banner);
-    frmTranslateText &w = shownWindow(size.width(), size.height());
-    w.webBanner->SetVisible(banner);
-    w.Form_Resize();
-    const int W = size.width() * TwipsPerPixel;
-    const int H = size.height() * TwipsPerPixel;
-
-    QCOMPARE(TopTwips(w.fraFrom), 120);
-    QCOMPARE(TopTwips(w.cmdTranslate), bottom(w.fraFrom) + 120);
-    QCOMPARE(TopTwips(w.cmdFindTran), TopTwips(w.cmdTranslate));
-    QCOMPARE(TopTwips(w.fraTo), bottom(w.cmdTranslate) + 120);
-    QCOMPARE(TopTwips(w.cmdClose), bottom(w.fraTo) + 120);
-    QCOMPARE(TopTwips(w.cmdCopy), TopTwips(w.cmdClose));
-    QCOMPARE(bottom(w.cmdClose) + 120, H);
-    QCOMPARE(HeightTwips(w.fraTo), 1815);
-
-    QCOMPARE(LeftTwips(w.fraFrom), 120);
-    QCOMPARE(LeftTwips(w.cmdFindTran), 120);
-    QCOMPARE(right(w.cmdTranslate), right(w.fraFrom));
-    QCOMPARE(right(w.cmdClose), right(w.fraTo));
-    QCOMPARE(right(w.dhtFrom) + 120, WidthTwips(w.fraFrom));
-    QCOMPARE(bottom(w.cboTranslate) + 120, HeightTwips(w.fraFrom));
-    QCOMPARE(bottom(w.dhtFrom) + 120, TopTwips(w.cboTranslate));
-    QCOMPARE(TopTwips(w.lblTranslate), TopTwips(w.cboTranslate) + 60);
-    if (banner) {
-        QCOMPARE(LeftTwips(w.webBanner), right(w.fraFrom) + 120);
-        QCOMPARE(right(w.webBanner) + 120, W);
-    } else {
-        QCOMPARE(right(w.fraFrom) + 120, W);
-    }
-}
-
-void tst_frmTranslateText::minimizedWindowIsLeftAlone()
-{
-    frmTranslateText &window = shownWindow(420, 408);
-    QTRY_COMPARE(window.height(), 408);
-    const QList<QRect> laidOut = placementsOf(window);
-
-    window.setWindowState(Qt::WindowMinimized);
-    QTRY_VERIFY(window.isMinimized());
-    window.resize(600, 600);
-    window.Form_Resize();
-    QCOMPARE(placementsOf(window), laidOut);
-
-    window.setWindowState(Qt::WindowNoState);
-    window.resize(420, 500);
-    QTRY_COMPARE(HeightTwips(window.fraFrom), laidOut.first().height() + 92 * TwipsPerPixel);
-}
-
-void tst_frmTranslateText::activationLaysOut()
-{
-    frmTranslateText &window = frmTranslateText::instance();
-    QWidget other;
-    other.show();
-    QVERIFY(QTest::qWaitForWindowActive(&other));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    other.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&other));
-    SetWidthTwips(window.fraFrom, 15);
-    SetTopTwips(window.cmdClose, 0);
-
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(WidthTwips(window.fraFrom), 6300 - 2175 - 360);
-    QCOMPARE(TopTwips(window.cmdClose), 6120 - 375 - 120);
-}
-
-void tst_frmTranslateText::findTranslator_data()
-{
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QString>("userId");
-    QTest::addColumn<QStringList>("providers");
-    QTest::addColumn<QStringList>("opened");
-
-    const QStringList enFr{"1-2"};
-    QTest::newRow("placeholders") << "http://h/find?u=%userid%&from=%src_lang%&to=%trg_lang%"
-                                  << "42" << enFr
-                                  << QStringList{"http://h/find?u=42&from=en&to=fr"};
-    QTest::newRow("user id twice") << "http://h/%userid%/%userid%"
-                                   << "42" << enFr << QStringList{"http://h/42/42"};
-    QTest::newRow("no placeholders") << "http://h/find"
-                                     << "42" << enFr << QStringList{"http://h/find"};
-    QTest::newRow("dest_lang is not one of them")
-        << "http://h/?to=%dest_lang%"
-        << "42" << enFr << QStringList{"http://h/?to=%dest_lang%"};
-    QTest::newRow("capital letters") << "http://h/?u=%USERID%"
-                                     << "42" << enFr << QStringList{"http://h/?u=%USERID%"};
-    QTest::newRow("inserted text is searched by later steps")
-        << "http://h/?u=%userid%"
-        << "%src_lang%-%trg_lang%" << QStringList{"2-1"} << QStringList{"http://h/?u=fr-en"};
-    QTest::newRow("inserted as it is") << "http://h/?u=%userid%"
-                                       << "a b&c" << enFr << QStringList{"http://h/?u=a b&c"};
-    QTest::newRow("no pair") << "http://h/find"
-                             << "42" << QStringList() << QStringList();
-    QTest::newRow("index that names no language") << "http://h/find"
-                                                  << "42" << QStringList{"1-9"} << QStringList();
-}
-
-void tst_frmTranslateText::findTranslator()
-{
-    QFETCH(QString, link);
-    QFETCH(QString, userId);
-    QFETCH(QStringList, providers);
-    QFETCH(QStringList, opened);
-    useSession(providers, link, userId);
-    BrowserRecorder browsers;
-
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    QTest::mouseClick(window.cmdFindTran, Qt::LeftButton);
-    QCOMPARE(browsers.opened, opened);
-}
-
-void tst_frmTranslateText::copyAndPasteExplains()
-{
-    MessageBoxRecorder boxes;
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    QTest::mouseClick(window.cmdCopy, Qt::LeftButton);
-
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown.at(0).prompt,
-             "To copy text, select the text that you wish to copy and then hold Ctrl and press "
-             "'C'.  To paste text, hold Ctrl and press 'V'.");
-    QCOMPARE(boxes.shown.at(0).style, int(vbOKOnly));
-    QCOMPARE(boxes.shown.at(0).title, "Lexorn");
-}
-
-void tst_frmTranslateText::bannerErrorGivesItsRoomToTheFrames()
-{
-    LoopbackServer server;
-    server.answerWith(404, "<p>gone</p>");
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(WidthTwips(window.fraFrom), 6300 - 2175 - 360);
-    QCOMPARE(window.minimumSize(), QSize(420, 355));
-
-    window.webBanner->Navigate2(server.url("/welcome.php"));
-    QTRY_VERIFY(!window.webBanner->Visible());
-    QCOMPARE(WidthTwips(window.fraFrom), 6300 - 240);
-    QCOMPARE(WidthTwips(window.fraTo), 6300 - 240);
-    QCOMPARE(right(window.cmdTranslate), 6300 - 120);
-    QCOMPARE(window.minimumSize(), QSize(275, 355));
-}
-
-void tst_frmTranslateText::okHidesAndKeepsEverything()
-{
-    useSession({"1-2", "2-1"});
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.dhtFrom->setFocus();
-    QTest::keyClicks(window.dhtFrom, "Hello");
-    window.dhtTo->setDocumentHTML("<html><body>Bonjour</body></html>");
-    window.cboTranslate->setCurrentIndex(1);
-    window.webBanner->SetVisible(false);
-
-    QTest::mouseClick(window.cmdClose, Qt::LeftButton);
-    QVERIFY(window.isHidden());
-    QVERIFY(frmTranslateText::exists());
-    QCOMPARE(&frmTranslateText::instance(), &window);
-    window.show();
-    QVERIFY(window.dhtFrom->DocumentHTML().contains("<p>Hello</p>"));
-    QCOMPARE(window.dhtTo->toPlainText(), "Bonjour");
-    QCOMPARE(window.cboTranslate->currentIndex(), 1);
-    QVERIFY(!window.webBanner->Visible());
-}
-
-void tst_frmTranslateText::closeBoxClosesAndNextTouchStartsAfresh()
-{
-    LoopbackServer server;
-    server.answerWith(200, "<p>Welcome</p>");
+    static frmTranslateText &shownWindow(int width, int height)
     {
         frmTranslateText &window = frmTranslateText::instance();
         window.show();
-        window.webBanner->Navigate2(server.url("/welcome.php"));
-        QTRY_COMPARE(window.webBanner->toPlainText(), "Welcome");
-        window.dhtFrom->setDocumentHTML("<html><body>typed</body></html>");
-        window.dhtTo->setDocumentHTML("<html><body>translated</body></html>");
-        window.webBanner->SetVisible(false);
-        QVERIFY(window.close());
+        window.setMinimumSize(0, 0); // some layouts here are below the minimum
+        window.resize(width, height);
+        return window;
     }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!frmTranslateText::exists());
 
-    const frmTranslateText &window = frmTranslateText::instance();
-    QVERIFY(window.isHidden());
-    QCOMPARE(window.dhtFrom->DocumentHTML(), frmTranslateText::EmptyDocument);
-    QCOMPARE(window.dhtTo->DocumentHTML(), frmTranslateText::EmptyDocument);
-    QVERIFY(window.webBanner->Visible());
-    QCOMPARE(window.webBanner->toPlainText(), QString());
-    QCOMPARE(window.minimumSize(), QSize(420, 355));
-    QCOMPARE(window.windowIcon().cacheKey(), frmTrayIcon::instance().windowIcon().cacheKey());
-}
+private Q_SLOTS:
+    void init()
+    {
+        useSession({"1-2"});
+        QSettings(QSettings::IniFormat, QSettings::UserScope, CompanyName(), AppTitle()).clear();
+    }
+
+    void cleanup()
+    {
+        frmTranslateText::Unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void geometryFromSettings_data()
+    {
+        QTest::addColumn<QString>("stored"); // section|key|value, each line
+        QTest::addColumn<QRect>("geometry"); // -1: centred
+        dataRow("nothing stored", "", QRect(-1, -1, 420, 408));
+        dataRow("width", "Options|Width|7500.0", QRect(-1, -1, 500, 408));
+        dataRow("width of the wrong section", "Options\\Form|Width|7500", QRect(-1, -1, 420, 408));
+        dataRow("height", "Options\\Form|Height|7.2e3", QRect(-1, -1, 420, 480));
+        dataRow("top without left", "Options\\Form|Top|1500", QRect(-1, 100, 420, 408));
+        dataRow("not a number", "Options\\Form|Top|12px\nOptions\\Form|Left|3000",
+                QRect(200, -1, 420, 408));
+    }
+
+    void geometryFromSettings()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QRect, geometry);
+        for (const QString &value : stored.split('\n', Qt::SkipEmptyParts))
+            SaveSetting(AppTitle(), value.section('|', 0, 0), value.section('|', 1, 1),
+                        value.section('|', 2));
+        const frmTranslateText &window = frmTranslateText::instance();
+        const QPoint centre =
+            QGuiApplication::primaryScreen()->availableGeometry().center() - window.rect().center();
+        QCOMPARE(window.geometry(), QRect(geometry.x() < 0 ? centre.x() : geometry.x(),
+                                          geometry.y() < 0 ? centre.y() : geometry.y(),
+                                          geometry.width(), geometry.height()));
+    }
+
+    void pairList_data()
+    {
+        QTest::addColumn<QString>("providers"); // source-target, ...
+        QTest::addColumn<QString>("entries");
+        dataRow("two pairs", "1-2,2-1", "English to French,French to English");
+        dataRow("identical pairs", "1-2,1-2", "English to French,English to French");
+        dataRow("no providers", "", "");
+        dataRow("index that names no language", "1-7,x-2", "English to , to French");
+    }
+
+    void pairList()
+    {
+        QFETCH(QString, providers);
+        QFETCH(QString, entries);
+        LanguagePairs = {LanguagePair{"9", "9"}}; // left over from an earlier window
+        useSession(providers.split(',', Qt::SkipEmptyParts));
+        const QComboBox *list = frmTranslateText::instance().cboTranslate;
+        QStringList shown, copied;
+        for (int i = 0; i < list->count(); ++i)
+            shown.append(list->itemText(i));
+        QCOMPARE(shown.join(','), entries);
+        for (const LanguagePair &pair : std::as_const(LanguagePairs))
+            copied.append(pair.SourceLanguage + '-' + pair.TargetLanguage);
+        QCOMPARE(copied.join(','), providers);
+        QCOMPARE(list->currentIndex(), entries.isEmpty() ? -1 : 0);
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("banner");
+        QTest::addColumn<int>("frameWidth");
+        dataRow("6180 wide with banner", QSize(412, 408), true, 3645);
+        dataRow("6180 wide without banner", QSize(412, 408), false, 5940);
+        dataRow("smallest without banner", QSize(275, 355), false, 3885);
+    }
+
+    void layout()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, banner);
+        QFETCH(int, frameWidth);
+        frmTranslateText &w = shownWindow(size.width(), size.height());
+        w.webBanner->SetVisible(banner);
+        w.Form_Resize();
+        const int W = size.width() * TwipsPerPixel, H = size.height() * TwipsPerPixel;
+
+        QCOMPARE(WidthTwips(w.fraFrom), frameWidth);
+        QCOMPARE(WidthTwips(w.fraTo), frameWidth);
+        QCOMPARE(WidthTwips(w.dhtTo), frameWidth - 240);
+        if (banner)
+            QCOMPARE(LeftTwips(w.webBanner), frameWidth + 240);
+        // Every gap between controls, and to the window's edges, is one margin.
+        QCOMPARE((QList<int>{TopTwips(w.fraFrom), TopTwips(w.cmdTranslate) - bottom(w.fraFrom),
+                             TopTwips(w.fraTo) - bottom(w.cmdTranslate),
+                             TopTwips(w.cmdClose) - bottom(w.fraTo), H - bottom(w.cmdClose),
+                             TopTwips(w.cboTranslate) - bottom(w.dhtFrom),
+                             HeightTwips(w.fraFrom) - bottom(w.cboTranslate), TopTwips(w.webBanner),
+                             H - bottom(w.webBanner), LeftTwips(w.fraFrom),
+                             LeftTwips(w.cmdFindTran), WidthTwips(w.fraFrom) - right(w.dhtFrom),
+                             W - (banner ? right(w.webBanner) : right(w.fraFrom))}),
+                 QList<int>(13, 120));
+        QCOMPARE((QList<int>{TopTwips(w.cmdFindTran), TopTwips(w.cmdCopy), right(w.cmdTranslate),
+                             right(w.cmdClose), TopTwips(w.lblTranslate) - 60}),
+                 (QList<int>{TopTwips(w.cmdTranslate), TopTwips(w.cmdClose), right(w.fraFrom),
+                             right(w.fraTo), TopTwips(w.cboTranslate)}));
+    }
+
+    // Only the input side and the banner grow; what lies below moves down.
+    void tallerWindowGrowsOnlyTheInputSide()
+    {
+        frmTranslateText &window = shownWindow(420, 408);
+        QTRY_COMPARE(window.height(), 408);
+        QList<QRect> expected = placementsOf(window);
+        window.resize(420, 508);
+        QTRY_COMPARE(window.height(), 508);
+        for (const int grows : {0, 2, 11})
+            expected[grows].setBottom(expected[grows].bottom() + 1500);
+        for (const int moves : {3, 4, 5, 6, 7, 9, 10})
+            expected[moves].translate(0, 1500);
+        QCOMPARE(placementsOf(window), expected);
+    }
+
+    void minimizedWindowIsLeftAlone()
+    {
+        frmTranslateText &window = shownWindow(420, 408);
+        QTRY_COMPARE(window.height(), 408);
+        const QList<QRect> laidOut = placementsOf(window);
+        window.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(window.isMinimized());
+        window.resize(600, 600);
+        window.Form_Resize();
+        QCOMPARE(placementsOf(window), laidOut);
+    }
+
+    // Only its own placeholders, each value inserted as it is; nothing without a pair.
+    void findTranslator()
+    {
+        SessionSettings.FindTranLink =
+            "h?u=%userid%&s=%src_lang%&t=%trg_lang%&d=%dest_lang%%USERID%";
+        SessionSettings.UserId = "a b";
+        BrowserRecorder browsers;
+        QTest::mouseClick(frmTranslateText::instance().cmdFindTran, Qt::LeftButton);
+        frmTranslateText::instance().cboTranslate->setCurrentIndex(-1);
+        QTest::mouseClick(frmTranslateText::instance().cmdFindTran, Qt::LeftButton);
+        QCOMPARE(browsers.opened, QStringList{"h?u=a b&s=en&t=fr&d=%dest_lang%%USERID%"});
+    }
+
+    // OK hides the window and keeps what it holds.
+    void okHidesAndKeepsEverything()
+    {
+        useSession({"1-2", "2-1"});
+        frmTranslateText &window = frmTranslateText::instance();
+        window.show();
+        QTest::keyClicks(window.dhtFrom, "Hello");
+        window.cboTranslate->setCurrentIndex(1);
+        QTest::mouseClick(window.cmdClose, Qt::LeftButton);
+        QVERIFY(window.isHidden());
+        QVERIFY(window.dhtFrom->DocumentHTML().contains("Hello"));
+        QCOMPARE(window.cboTranslate->currentIndex(), 1);
+    }
+
+    // Other messages reach the previous procedure unchanged; the size query is answered with
+    // the minimum and the rest of it as the system gave it. Unhooked, all goes on as before.
+    void hookAnswersOnlyTheSizeQuery()
+    {
+        QWidget window;
+        QList<QList<qint64>> calls;
+        SetWindowLong(&window, GWL_WNDPROC, [&](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+            calls.append({w == &window, m, qint64(wp), lp});
+            return LRESULT(4711);
+        });
+        modFrmTranslateText::HookTranslateWindow(&window);
+        QCOMPARE(SendMessage(&window, WM_HOTKEY, 0x12345, -9), 4711);
+        MINMAXINFO system; // as the system fills it before the hook sees it, every byte its own
+        std::iota(reinterpret_cast<char *>(&system), reinterpret_cast<char *>(&system + 1), 1);
+        MINMAXINFO info = system, expected = system;
+        expected.ptMinTrackSize = {275, 355};
+        QCOMPARE(SendMessage(&window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 0);
+        QVERIFY(std::memcmp(&info, &expected, sizeof info) == 0);
+        QCOMPARE(calls, (QList<QList<qint64>>{{1, WM_HOTKEY, 0x12345, -9}}));
+
+        modFrmTranslateText::UnhookTranslateWindow();
+        info = system;
+        QCOMPARE(SendMessage(&window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 4711);
+        QCOMPARE(info.ptMinTrackSize.y, system.ptMinTrackSize.y);
+    }
+
+    // Start-up leaves the window hidden, its banner on the welcome page for level 0 or out of the
+    // way, and the progress window on the translating page.
+    void startUp_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QStringList>("links");
+        QTest::addColumn<bool>("banner");
+        dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true);
+        dataRow("level 1", 1, QStringList{"welcome"}, false);
+        dataRow("no welcome page", 0, QStringList(), false);
+    }
+
+    void startUp()
+    {
+        QFETCH(int, level);
+        QFETCH(QStringList, links);
+        QFETCH(bool, banner);
+        LoopbackServer server;
+        QByteArray settings = "valid:\nabout:\tlevel\t" + QByteArray::number(level) + "\n";
+        for (const QString &link : links)
+            settings += "link:\t" + link.toUtf8() + "\t" + server.url('/' + link).toUtf8() + "\n";
+        server.setHandler([&settings](const LoopbackServer::Request &request) {
+            const bool asked = request.target.startsWith("/lexorn/settings.php");
+            return LoopbackServer::Answer{200, asked ? settings : "<p>page</p>", "text/plain"};
+        });
+        qputenv("LEXORN_SERVICE_HOST", server.hostAndPort());
+        storeCredentials("someone@example.com", "secret");
+        Main();
+        QCOMPARE(frmTranslateText::instance().webBanner->Visible(), banner);
+        QTest::qWait(100);
+        QStringList targets;
+        for (const LoopbackServer::Request &request : std::as_const(server.requests))
+            targets.append(request.method + ' ' + request.target + ' ' +
+                           request.header("Content-Type"));
+        const QStringList pages{"GET /translating ",
+                                "GET /welcome application/x-www-form-urlencoded"};
+        QCOMPARE(targets.mid(1), banner ? pages : QStringList());
+    }
+};
 
 LEXORN_TEST_MAIN(tst_frmTranslateText)
 #include "tst_frmtranslatetext.moc"
