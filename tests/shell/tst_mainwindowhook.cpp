@@ -1,198 +1,68 @@
 #include "platform/windowproc.h"
 #include "shell/modfrmmain.h"
 #include "shell/modhotkey.h"
-#include "startup/frmmain.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
-#include <QSignalSpy>
-
 using namespace platform;
 
-namespace {
-
-struct Call
-{
-    HWND window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    bool operator==(const Call &) const = default;
-};
-
-// A window whose own procedure records what reaches it and answers with a result of its own.
-struct RecordedWindow
-{
-    QWidget window;
-    QList<Call> calls;
-    LRESULT answer = 0;
-
-    RecordedWindow()
-    {
-        SetWindowLong(&window, GWL_WNDPROC, [this](HWND w, UINT m, WPARAM wp, LPARAM lp) {
-            calls.append({w, m, wp, lp});
-            return answer;
-        });
-    }
-    ~RecordedWindow()
-    {
-        if (MainWindowHandle == &window) {
-            UnhookMainWindow();
-            MainWindowHandle = nullptr;
-        }
-    }
-};
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
-bool translateWindowShown()
-{
-    return frmTranslateText::exists() && frmTranslateText::instance().isVisible();
-}
-
-} // namespace
-
+// The main window's hook answers the hot key message and shows the translation window; every
+// other message reaches the window's own procedure as it was, and so does everything once the
+// hook is gone.
 class MainWindowHookTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void otherMessagesPassUnchanged_data();
-    void otherMessagesPassUnchanged();
-    void hotKeyIsAnsweredAndNotPassedOn_data();
-    void hotKeyIsAnsweredAndNotPassedOn();
-    void unhookedWindowBehavesAsBefore();
-    void registeringLoadsAndHooksTheMainWindow();
-    void hotKeyShowsTheTranslationWindowAgain();
-};
+    void messages_data()
+    {
+        QTest::addColumn<bool>("hooked");
+        QTest::addColumn<UINT>("message");
+        QTest::addColumn<WPARAM>("wParam");
+        QTest::addColumn<LPARAM>("lParam");
+        QTest::addColumn<bool>("shows");
+        const UINT hotKey = WM_HOTKEY;
+        dataRow("mouse move", true, UINT(WM_MOUSEMOVE), WPARAM(1), LPARAM(0x203), false);
+        dataRow("the hot key's neighbour", true, hotKey + 1, WPARAM(1), LPARAM(0), false);
+        dataRow("wide values", true, UINT(0xC123), ~WPARAM(0), LPARAM(-2), false);
+        dataRow("the registered identifier", true, hotKey, WPARAM(1), LPARAM(0), true);
+        dataRow("257 is 1 in eight bits", true, hotKey, WPARAM(257), LPARAM(0), true);
+        dataRow("slot 0", true, hotKey, WPARAM(0), LPARAM(0), false);
+        dataRow("unregistered", true, hotKey, WPARAM(2), LPARAM(0), false);
+        dataRow("256 is 0 in eight bits", true, hotKey, WPARAM(256), LPARAM(0), false);
+        dataRow("unhooked", false, hotKey, WPARAM(1), LPARAM(0), false);
+    }
 
-void MainWindowHookTest::init()
-{
-    HotKeyIds = {0, 1};
-}
+    void messages()
+    {
+        QFETCH(bool, hooked);
+        QFETCH(UINT, message);
+        QFETCH(WPARAM, wParam);
+        QFETCH(LPARAM, lParam);
+        QFETCH(bool, shows);
+        HotKeyIds = {0, 1};
+        QWidget window;
+        QList<QList<qint64>> calls;
+        SetWindowLong(&window, GWL_WNDPROC, [&](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+            calls.append({w == &window, m, qint64(wp), lp});
+            return LRESULT(-7);
+        });
+        HookMainWindow(&window);
+        if (!hooked)
+            UnhookMainWindow();
 
-void MainWindowHookTest::cleanup()
-{
-    if (frmTranslateText::exists())
+        const LRESULT result = SendMessage(&window, message, wParam, lParam);
+        UnhookMainWindow();
+        MainWindowHandle = nullptr;
+        const bool answered = hooked && message == WM_HOTKEY;
+        QCOMPARE(result, answered ? 1 : -7);
+        const QList<qint64> passedOn{1, message, qint64(wParam), lParam};
+        QCOMPARE(calls, answered ? QList<QList<qint64>>() : QList<QList<qint64>>{passedOn});
+        QCOMPARE(frmTranslateText::exists() && frmTranslateText::instance().isVisible(), shows);
         frmTranslateText::Unload();
-    settle();
-}
-
-void MainWindowHookTest::otherMessagesPassUnchanged_data()
-{
-    QTest::addColumn<UINT>("message");
-    QTest::addColumn<WPARAM>("wParam");
-    QTest::addColumn<LPARAM>("lParam");
-    QTest::addColumn<LRESULT>("result");
-
-    QTest::newRow("mouse move") << UINT(WM_MOUSEMOVE) << WPARAM(1) << LPARAM(0x203) << LRESULT(0);
-    QTest::newRow("size query") << UINT(WM_GETMINMAXINFO) << WPARAM(0) << LPARAM(0x1234568)
-                                << LRESULT(-1);
-    QTest::newRow("hot key's neighbour")
-        << UINT(WM_HOTKEY + 1) << WPARAM(1) << LPARAM(0) << LRESULT(42);
-    QTest::newRow("wide values") << UINT(0xC123) << ~WPARAM(0) << LPARAM(-2) << LRESULT(-7);
-}
-
-void MainWindowHookTest::otherMessagesPassUnchanged()
-{
-    QFETCH(UINT, message);
-    QFETCH(WPARAM, wParam);
-    QFETCH(LPARAM, lParam);
-    QFETCH(LRESULT, result);
-
-    RecordedWindow hooked;
-    hooked.answer = result;
-    HookMainWindow(&hooked.window);
-    QCOMPARE(SendMessage(&hooked.window, message, wParam, lParam), result);
-    QCOMPARE(hooked.calls, QList<Call>({{&hooked.window, message, wParam, lParam}}));
-    QVERIFY(!translateWindowShown());
-}
-
-void MainWindowHookTest::hotKeyIsAnsweredAndNotPassedOn_data()
-{
-    QTest::addColumn<WPARAM>("id");
-    QTest::addColumn<bool>("shows");
-
-    QTest::newRow("the registered identifier") << WPARAM(1) << true;
-    QTest::newRow("257 is 1 in eight bits") << WPARAM(257) << true;
-    QTest::newRow("0x7fffff01 is 1 in eight bits") << WPARAM(0x7fffff01) << true;
-    QTest::newRow("slot 0") << WPARAM(0) << false;
-    QTest::newRow("unregistered") << WPARAM(2) << false;
-    QTest::newRow("256 is 0 in eight bits") << WPARAM(256) << false;
-}
-
-void MainWindowHookTest::hotKeyIsAnsweredAndNotPassedOn()
-{
-    QFETCH(WPARAM, id);
-    QFETCH(bool, shows);
-
-    RecordedWindow hooked;
-    hooked.answer = 99;
-    HookMainWindow(&hooked.window);
-    QCOMPARE(SendMessage(&hooked.window, WM_HOTKEY, id, 0), LRESULT(1));
-    QVERIFY(hooked.calls.isEmpty());
-    QCOMPARE(translateWindowShown(), shows);
-}
-
-void MainWindowHookTest::unhookedWindowBehavesAsBefore()
-{
-    RecordedWindow hooked;
-    hooked.answer = 5;
-    HookMainWindow(&hooked.window);
-    UnhookMainWindow();
-
-    QCOMPARE(SendMessage(&hooked.window, WM_HOTKEY, 1, 0), LRESULT(5));
-    QCOMPARE(SendMessage(&hooked.window, WM_MOUSEMOVE, 2, 3), LRESULT(5));
-    QCOMPARE(hooked.calls, QList<Call>({{&hooked.window, WM_HOTKEY, 1, 0},
-                                        {&hooked.window, WM_MOUSEMOVE, 2, 3}}));
-    QVERIFY(!translateWindowShown());
-}
-
-void MainWindowHookTest::registeringLoadsAndHooksTheMainWindow()
-{
-    QVERIFY(!frmMain::exists());
-    HotKeyIds = {5, 6, 7};
-    RegisterHotKeys(); // no global keys offscreen: registering fails quietly
-    QCOMPARE(HotKeyIds, QList<qint32>({0, 1}));
-    QVERIFY(frmMain::exists());
-    QCOMPARE(MainWindowHandle, &frmMain::instance());
-    QCOMPARE(SendMessage(&frmMain::instance(), WM_HOTKEY, 1, 0), LRESULT(1));
-    QVERIFY(translateWindowShown());
-
-    frmMain::Unload(); // its closing takes the hook away
-    MainWindowHandle = nullptr;
-    settle();
-    QVERIFY(!frmMain::exists());
-}
-
-void MainWindowHookTest::hotKeyShowsTheTranslationWindowAgain()
-{
-    RecordedWindow hooked;
-    HookMainWindow(&hooked.window);
-
-    SendMessage(&hooked.window, WM_HOTKEY, 1, 0);
-    QVERIFY(translateWindowShown());
-    frmTranslateText *shown = &frmTranslateText::instance();
-
-    shown->hide();
-    SendMessage(&hooked.window, WM_HOTKEY, 1, 0);
-    QVERIFY(translateWindowShown());
-    QCOMPARE(&frmTranslateText::instance(), shown);
-
-    // Closed, it is created afresh.
-    QSignalSpy destroyed(shown, &QObject::destroyed);
-    frmTranslateText::Unload();
-    settle();
-    QCOMPARE(destroyed.size(), 1);
-    SendMessage(&hooked.window, WM_HOTKEY, 1, 0);
-    QVERIFY(translateWindowShown());
-}
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
 
 LEXORN_TEST_MAIN(MainWindowHookTest)
 #include "tst_mainwindowhook.moc"
