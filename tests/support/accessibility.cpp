@@ -2,14 +2,11 @@
 
 #include "support/desktopsession.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTimer>
 
 namespace {
 
@@ -49,109 +46,63 @@ QList<Accessible> Accessible::findAll(const QString &role, const QString &namePa
 std::optional<Accessible> Accessible::find(const QString &role, const QString &namePattern) const
 {
     const QList<Accessible> found = findAll(role, namePattern);
-    if (found.isEmpty())
-        return std::nullopt;
-    return found.first();
+    return found.isEmpty() ? std::nullopt : std::optional(found.first());
 }
 
 AccessibilityBus::AccessibilityBus(DesktopSession &session) : desktop(session) {}
 
 QProcessEnvironment AccessibilityBus::programEnvironment() const
 {
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    QProcessEnvironment environment = desktop.environment();
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    environment.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     return environment;
 }
 
 bool AccessibilityBus::start()
 {
-    if (!busDir.isValid()) {
-        failure = QStringLiteral("no temporary folder for the bus");
-        return false;
-    }
     const QString socket = busDir.filePath(QStringLiteral("bus"));
     address = QStringLiteral("unix:path=") + socket;
-    QProcessEnvironment environment = desktop.environment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-
-    desktop.launch(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                    QStringLiteral("--address=") + address},
-                   environment);
+    const QProcessEnvironment environment = programEnvironment();
+    desktop.launch("dbus-daemon", {"--session", "--nofork", "--address=" + address}, environment);
     if (!DesktopSession::waitUntil([&] { return QFile::exists(socket); })) {
         failure = QStringLiteral("the session bus did not start");
         return false;
     }
-    desktop.launch(QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
-                   {QStringLiteral("--launch-immediately")}, environment);
-    const bool ready = DesktopSession::waitUntil([this] {
-        bool ok = false;
-        run(QStringLiteral("dbus-send"),
-            {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-             QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-             QStringLiteral("org.a11y.Bus.GetAddress")},
-            &ok);
-        return ok;
+    desktop.launch("/usr/libexec/at-spi-bus-launcher", {"--launch-immediately"}, environment);
+    const bool ready = DesktopSession::waitUntil([&] {
+        return !desktop
+                    .run("dbus-send",
+                         {"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                          "org.a11y.Bus.GetAddress"},
+                         environment)
+                    .isEmpty();
     });
-    if (!ready) {
-        failure = QStringLiteral("the accessibility bus did not start");
-        return false;
-    }
-    return true;
+    failure = ready ? QString() : QStringLiteral("the accessibility bus did not start");
+    return ready;
 }
 
-QByteArray AccessibilityBus::run(const QString &program, const QStringList &arguments,
-                                 bool *ok) const
+Accessible AccessibilityBus::application() const
 {
-    *ok = false;
-    QProcess process;
-    QProcessEnvironment environment = desktop.environment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    process.setProcessEnvironment(environment);
-    // Wait with events flowing, so that the test's own servers go on answering.
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-    process.start(program, arguments);
-    if (process.waitForStarted(5000) && process.state() != QProcess::NotRunning)
-        loop.exec();
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(2000);
-        return {};
-    }
-    *ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return process.readAllStandardOutput();
-}
-
-Accessible AccessibilityBus::application(const QString &name) const
-{
-    bool ok = false;
-    const QByteArray tree =
-        run(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(LEXORN_SOURCE_DIR "/tests/support/atspitree.py"), name}, &ok);
-    const QJsonArray applications = QJsonDocument::fromJson(tree).array();
-    if (!ok || applications.isEmpty())
-        return {};
-    return fromJson(applications.first().toObject());
+    const QJsonArray applications =
+        QJsonDocument::fromJson(
+            desktop.run("/usr/bin/python3",
+                        {LEXORN_SOURCE_DIR "/tests/support/atspitree.py", "Lexorn"},
+                        programEnvironment()))
+            .array();
+    return applications.isEmpty() ? Accessible() : fromJson(applications.first().toObject());
 }
 
 std::optional<Accessible> AccessibilityBus::waitFor(const QString &role, const QString &namePattern,
-                                                    int timeoutMs,
-                                                    const QString &applicationName) const
+                                                    int timeoutMs) const
 {
     std::optional<Accessible> found;
     DesktopSession::waitUntil(
         [&] {
-            for (const Accessible &node : application(applicationName).findAll(role, namePattern)) {
-                if (node.showing) {
+            for (const Accessible &node : application().findAll(role, namePattern))
+                if (node.showing)
                     found = node;
-                    return true;
-                }
-            }
-            return false;
+            return found.has_value();
         },
         timeoutMs);
     return found;

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QList>
 #include <QProcessEnvironment>
 #include <QRect>
-#include <QString>
-#include <QTemporaryDir>
+#include <QTemporaryDir> // so the bus is not copied
 
 #include <optional>
 
@@ -33,24 +31,19 @@ class AccessibilityBus
 {
 public:
     explicit AccessibilityBus(DesktopSession &desktop);
-    AccessibilityBus(const AccessibilityBus &) = delete;
-    AccessibilityBus &operator=(const AccessibilityBus &) = delete;
 
     bool start();
     QString error() const { return failure; }
-    // To add to a program's environment so that it can be read.
+    // The display's environment with the bus, on which a Qt program publishes its widgets.
     QProcessEnvironment programEnvironment() const;
 
     // The application's tree, empty (no role) when it is not on the bus or cannot be read.
-    Accessible application(const QString &name = QStringLiteral("Lexorn")) const;
+    Accessible application() const;
     // Polls the application's tree until a showing node matches.
-    std::optional<Accessible>
-    waitFor(const QString &role, const QString &namePattern, int timeoutMs = 10000,
-            const QString &applicationName = QStringLiteral("Lexorn")) const;
+    std::optional<Accessible> waitFor(const QString &role, const QString &namePattern,
+                                      int timeoutMs = 10000) const;
 
 private:
-    QByteArray run(const QString &program, const QStringList &arguments, bool *ok) const;
-
     DesktopSession &desktop;
     QTemporaryDir busDir;
     QString address;
