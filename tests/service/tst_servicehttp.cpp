@@ -2,7 +2,6 @@
 #include "support/servicebackend.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -18,13 +17,6 @@ QByteArray get(const QByteArray &target, const QByteArray &headers = "Host: lexo
     return "GET " + target + " HTTP/1.1\r\n" + headers + "\r\n";
 }
 
-QByteArray post(const QByteArray &target, const QByteArray &body)
-{
-    return "POST " + target +
-           " HTTP/1.1\r\nHost: lexorn\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\n\r\n" + body;
-}
-
 // A sign-in of the account made in initTestCase, its query padded to `length` bytes.
 QByteArray signIn(qsizetype length = 0)
 {
@@ -35,7 +27,9 @@ QByteArray signIn(qsizetype length = 0)
 QByteArray report(qsizetype length)
 {
     const QByteArray fields = "userid=1&src_lang=en&dest_lang=es&text=";
-    return post("/lexorn/banner.php", fields + QByteArray(length - fields.size(), 'b'));
+    return "POST /lexorn/banner.php HTTP/1.1\r\nHost: a\r\nContent-Length: " +
+           QByteArray::number(length) + "\r\n\r\n" + fields +
+           QByteArray(length - fields.size(), 'b');
 }
 
 } // namespace
@@ -48,10 +42,8 @@ private Q_SLOTS:
     void initTestCase();
     void answers_data();
     void answers();
-    void inPieces_data();
-    void inPieces();
+    void splitAndPipelinedRequests();
     void noiseDoesNotStopTheService();
-    void findTranslator();
     void passwordStaysOutOfLogAndFiles();
     void refusedConfiguration_data();
     void refusedConfiguration();
@@ -61,8 +53,7 @@ private:
     {
         return rawStatus(rawHttp(service.port(), get("/lexorn/welcome.php"))) == 200;
     }
-    ServiceRunner service{ServiceRunner::withLine(ServiceRunner::demoConfig(), "accounts",
-                                                  "password_iterations = 1000")};
+    ServiceRunner service;
 };
 
 void TestServiceHttp::initTestCase()
@@ -75,22 +66,24 @@ void TestServiceHttp::answers_data()
 {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status");
-    const auto row = [](const char *name, const QByteArray &request, int status) {
-        QTest::newRow(name) << request << status;
+    QTest::addColumn<QByteArray>("shows");
+    const auto row = [](const char *name, const QByteArray &request, int status,
+                        const QByteArray &shows = {}) {
+        QTest::newRow(name) << request << status << shows;
     };
     row("query of 64 KiB", get(signIn(64 * 1024)), 200);
     row("query one byte longer", get(signIn(64 * 1024 + 1)), 414);
     row("query of 1 MiB", get(signIn(1024 * 1024)), 414);
     row("body of 1 MiB", report(1024 * 1024), 200);
-    row("body one byte longer", report(1024 * 1024 + 1), 413);
+    // Refused from the headers alone, before the body arrives.
+    row("body one byte longer",
+        "POST /lexorn/banner.php HTTP/1.1\r\nHost: a\r\nContent-Length: 1048577\r\n\r\nxx", 413);
     row("not http", "hello there\r\n\r\n", 400);
     row("no host", "GET / HTTP/1.1\r\n\r\n", 400);
     row("no colon", get("/", "Host: lexorn\r\nnonsense\r\n"), 400);
-    row("bad length", get("/", "Host: lexorn\r\nContent-Length: 12x\r\n"), 400);
     row("two lengths", get("/", "Host: lexorn\r\nContent-Length: 1\r\nContent-Length: 2\r\n"), 400);
     row("control byte", get(signIn(), "Host: lexorn\r\nX-A: a\x01z\r\n"), 400);
     row("absolute target", get("http://lexorn/"), 400);
-    row("bad host", get("/", "Host: a b@c\r\n"), 400);
     row("bad port", get("/", "Host: lexorn:99999\r\n"), 400);
     row("chunked", get("/", "Host: lexorn\r\nTransfer-Encoding: chunked\r\n"), 411);
     row("unknown method", "BREW / HTTP/1.1\r\nHost: lexorn\r\n\r\n", 501);
@@ -100,81 +93,52 @@ void TestServiceHttp::answers_data()
     row("HTTP/1.0 without host", "GET /lexorn/welcome.php HTTP/1.0\r\n\r\n", 200);
     row("wrong method", "DELETE " + signIn() + " HTTP/1.1\r\nHost: lexorn\r\n\r\n", 405);
     row("path lookalike", get("/lexorn/settingsXphp"), 404);
+    // Find a Translator lists those of the pair.
+    row("translators", get("/lexorn/findtran.php?userid=1&src_lang=en&trg_lang=es"), 200,
+        "Tomás Ibarra");
+    row("no translators", get("/lexorn/findtran.php?userid=1&src_lang=es&trg_lang=es"), 200,
+        "No translators");
     // The program's views may post to the pages they show.
-    row("empty post to welcome", post("/lexorn/welcome.php", {}), 200);
-    row("empty post to translating", post("/lexorn/translating.php", {}), 200);
+    row("empty post to a page",
+        "POST /lexorn/translating.php HTTP/1.1\r\nHost: a\r\nContent-Length: 0\r\n\r\n", 200);
 }
 
 void TestServiceHttp::answers()
 {
     QFETCH(QByteArray, request);
     QFETCH(int, status);
+    QFETCH(QByteArray, shows);
     const QByteArray answer = rawHttp(service.port(), request);
     QCOMPARE(rawStatus(answer), status);
-    QVERIFY2(!answer.contains(Secret), answer.left(400).constData());
+    QVERIFY2(answer.contains(shows) && !answer.contains(Secret), answer.left(400).constData());
     QVERIFY(stillServing());
 }
 
-void TestServiceHttp::inPieces_data()
+void TestServiceHttp::splitAndPipelinedRequests()
 {
-    QTest::addColumn<QByteArrayList>("pieces");
-    QTest::addColumn<QString>("answers"); // a pattern for all that comes before the close
-    QTest::newRow("half-sent request") << QByteArrayList{"GET /lexorn/welcome.php HTTP/1.1\r\nHo",
-                                                         "st: a\r\nConnection: close\r\n\r\n"}
-                                       << "^HTTP/1.1 200 ";
-    // Answered from the headers alone, and closed without reading the megabytes first.
-    QTest::newRow("body beyond the limit")
-        << QByteArrayList{"POST /lexorn/banner.php HTTP/1.1\r\nHost: a\r\nContent-Length: "
-                          "3000000\r\n\r\n" +
-                          QByteArray(64 * 1024, 'x')}
-        << "^HTTP/1.1 413 ";
-    QTest::newRow("keep-alive after a body")
-        << QByteArrayList{report(60) + get("/lexorn/none.php", "Host: a\r\nConnection: close\r\n")}
-        << "(?s)^HTTP/1.1 200 .*HTTP/1.1 404 ";
-}
-
-void TestServiceHttp::inPieces()
-{
-    QFETCH(QByteArrayList, pieces);
-    QFETCH(QString, answers);
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), service.port());
-    for (const QByteArray &piece : pieces) {
-        socket.write(piece);
-        QTRY_COMPARE(socket.bytesToWrite(), 0);
-        QVERIFY(stillServing()); // while a request is half-sent too
-    }
+    // A report with its body, then a request cut in two: framed right, and holding up nobody.
+    socket.write(report(60) + "GET /lexorn/none.php HTTP/1.1\r\nHo");
+    QTRY_COMPARE(socket.bytesToWrite(), 0);
+    QVERIFY(stillServing());
+    socket.write("st: a\r\n\r\n");
     QByteArray got;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (got += socket.readAll(), socket.state() == QAbstractSocket::UnconnectedState), 10000);
-    got += socket.readAll();
-    QVERIFY2(QString::fromLatin1(got).contains(QRegularExpression(answers)), got.constData());
+    QTRY_VERIFY_WITH_TIMEOUT((got += socket.readAll()).contains("HTTP/1.1 404 "), 10000);
+    QVERIFY2(got.startsWith("HTTP/1.1 200 "), got.constData());
 }
 
 void TestServiceHttp::noiseDoesNotStopTheService()
 {
     QRandomGenerator random(20261206);
     for (int round = 0; round < 60; ++round) {
-        QByteArray noise(random.bounded(1, 3000), Qt::Uninitialized);
-        for (char &c : noise)
-            c = char(random.bounded(256));
         // Half the rounds get past the first line.
-        rawHttp(service.port(),
-                (round % 2 ? "POST /lexorn/signup.php HTTP/1.1\r\nHost: lexorn\r\n" : "") + noise,
-                300);
+        QByteArray noise = round % 2 ? "POST /lexorn/signup.php HTTP/1.1\r\nHost: a\r\n" : "";
+        while (random.bounded(1500))
+            noise += char(random.bounded(256));
+        rawHttp(service.port(), noise, 300);
     }
     QVERIFY(rawHttp(service.port(), get(signIn())).contains("\r\n\r\nvalid:"));
-}
-
-void TestServiceHttp::findTranslator()
-{
-    const auto page = [this](const QString &pair) {
-        return QString::fromUtf8(
-            httpGet(service.url("/lexorn/findtran.php?userid=1&" + pair)).body);
-    };
-    const QString english = page("src_lang=en&trg_lang=es");
-    QVERIFY(english.contains("Tomás Ibarra") && !english.contains("Hannah Brooks"));
-    QVERIFY(page("src_lang=es&trg_lang=es").contains("No translators"));
 }
 
 void TestServiceHttp::passwordStaysOutOfLogAndFiles()
@@ -191,7 +155,7 @@ void TestServiceHttp::passwordStaysOutOfLogAndFiles()
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QVERIFY2(!bytes.contains(Secret), qPrintable(entry.fileName()));
-        hashStored = hashStored || bytes.contains("pbkdf2-sha256$1000$");
+        hashStored = hashStored || bytes.contains("pbkdf2-sha256$");
     }
     QVERIFY(hashStored);
 }

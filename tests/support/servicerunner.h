@@ -34,7 +34,6 @@ public:
     QByteArray hostAndPort() const; // "127.0.0.1:PORT", the form LEXORN_SERVICE_HOST takes
     QUrl url(const QString &pathAndQuery) const;
     QString directory() const { return m_dir.path(); }
-    QString configPath() const;
     // The answer to a sign-in whose query is built as the program builds it, values unescaped.
     QByteArray settingsAnswer(const QString &user, const QString &password) const;
 
@@ -46,6 +45,8 @@ public:
             QByteArray *output = nullptr, QByteArray *errors = nullptr) const;
 
 private:
+    QString configPath() const;
+
     QTemporaryDir m_dir;
     QProcess m_process;
     QByteArray m_log;
