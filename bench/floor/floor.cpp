@@ -56,10 +56,17 @@ public:
         if ((event->response_type & 0x7F) != XCB_KEY_PRESS)
             return false;
         const auto *press = static_cast<const xcb_key_press_event_t *>(message);
+        // Shown from the event loop, as a Qt program shows a window for a key: not from inside
+        // the platform's event processing.
         if (press->detail == keycode && (press->state & RelevantModifiers) == XCB_MOD_MASK_4) {
-            window->show();
-            window->raise();
-            window->activateWindow();
+            QMetaObject::invokeMethod(
+                window,
+                [this] {
+                    window->show();
+                    window->raise();
+                    window->activateWindow();
+                },
+                Qt::QueuedConnection);
         }
         return false;
     }
@@ -77,10 +84,12 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The same client size and places as Lexorn's translation window with its banner, so one
-    // set of probe coordinates serves both.
+    // set of probe coordinates serves both, and a place on the screen of its own as Lexorn's has:
+    // a window without one waits for the window manager to find it one at every show.
     QWidget window;
     window.setWindowTitle(QStringLiteral("Floor Window"));
     window.resize(420, 408);
+    window.move(430, 196);
     auto *source = new QTextEdit(&window);
     source->setGeometry(16, 48, 235, 120);
     auto *pairs = new QComboBox(&window);
