@@ -1,7 +1,9 @@
 // The service's reading of a request's query, as its HTTP server hands the query over: the
-// settings, translation and find-a-translator endpoints take their values from it.
+// settings, translation and find-a-translator endpoints take their values from it, and whatever
+// text the program encodes must arrive as it was.
 #include "fuzzsupport.h"
 #include "html.h"
+#include "translation/modtranslate.h"
 
 #include <QUrl>
 #include <QUrlQuery>
@@ -29,5 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         back.setQuery(again);
         FUZZ_CHECK(html::queryValue(back, key) == value);
     }
+
+    // What the program sends arrives as the text it was.
+    const QString text = QString::fromUtf8(fuzz::bytes(data, size));
+    QUrl sent;
+    sent.setQuery(QStringLiteral("text=") +
+                  modTranslate::UrlEncode(modTranslate::Utf8Encode(text)));
+    FUZZ_CHECK(html::queryValue(sent, QStringLiteral("text")) == text);
     return 0;
 }
