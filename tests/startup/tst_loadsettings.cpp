@@ -1,9 +1,9 @@
-#include "platform/identity.h"
-#include "platform/network.h"
-#include "platform/settingsstore.h"
+// The settings download: what the program sends, and what each answer leads to: the session's
+// records, or the message the user sees and the exit status.
+#include "platform/messagebox.h"
 #include "startup/frmlogin.h"
-#include "startup/modmain.h"
 #include "startup/sessionsettings.h"
+#include "startup/settingsanswer.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/signin.h"
@@ -11,189 +11,207 @@
 #include "ui_frmlogin.h"
 
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTimer>
 
 using namespace platform;
+
+namespace {
+
+QStringList codesOf(const SessionSettingsRecord &settings)
+{
+    QStringList codes;
+    for (const Language &language : settings.Languages)
+        codes.append(language.Code);
+    return codes;
+}
+
+} // namespace
 
 class TestLoadSettings : public QObject
 {
     Q_OBJECT
 
+    LoopbackServer server;
+
 private Q_SLOTS:
-    void init();
-    void sendsTheStoredCredentialsUnescaped();
-    void validAnswers_data();
-    void validAnswers();
-    void endingAnswers_data();
-    void endingAnswers();
-    void loginErrorSignsInAgain();
-    void nobodyListening();
-    void serverThatNeverAnswers();
+    void init()
+    {
+        qputenv("LEXORN_SERVICE_HOST", server.hostAndPort());
+        storeCredentials("someone@example.com", "secret");
+        SessionSettings = SessionSettingsRecord{};
+        server.requests.clear();
+    }
 
-private:
-    LoopbackServer *server = nullptr;
-};
+    void sendsTheStoredCredentialsUnescaped()
+    {
+        storeCredentials("tom&jerry@example.com", "p w");
+        server.answerWith(200, "valid:");
+        QCOMPARE(loadSettingsEnding(), -1);
+        // The ampersand splits the user name into an extra parameter on the service's side.
+        QCOMPARE(
+            server.requests.value(0).target,
+            "/lexorn/settings.php?version=1.0.1&username=tom&jerry@example.com&password=p%20w");
+    }
 
-void TestLoadSettings::init()
-{
-    delete server;
-    server = new LoopbackServer(this);
-    qputenv("LEXORN_SERVICE_HOST", server->hostAndPort());
-    storeCredentials("someone@example.com", "secret");
-    SessionSettings = SessionSettingsRecord{};
-}
+    // "loaded USERID", or the exit status and the box shown.
+    void answers_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("outcome");
+        const QString invalid = "1 Error 16 Invalid settings!",
+                      cannot = "1 Error 16 Cannot get settings!";
+        const auto row = [](const char *name, int status, const QByteArray &answer,
+                            const QString &outcome) { dataRow(name, status, answer, outcome); };
+        const QByteArray en = "valid:\nlanguage:\t1\ten\tEnglish\n";
+        row("valid alone", 200, "valid:", "loaded ");
+        row("valid with text", 200, "valid:\tWelcome\nabout:\tuserid\t42", "loaded 42");
+        row("Latin-1 bytes one unit each", 200, "valid:\nabout:\tuserid\t\xe9\xff", "loaded éÿ");
+        row("empty", 200, "", invalid);
+        row("404 page", 404, "<h1>404 Not Found</h1>", cannot);
+        row("404 text anywhere", 200, "valid:\nlink:\tbanner\t404 Not Found", cannot);
+        row("other error page", 500, "<h1>500 Internal Server Error</h1>", invalid);
+        row("bad request page", 400, "Bad Request", invalid);
+        row("fatal error", 200, "error:\tfatal\tDisabled.\nvalid:", "1 Error 16 Disabled.");
+        row("unknown error kind", 200, "error:\tbusy\tTry later.", invalid);
+        row("login error without message", 200, "error:\tlogin", invalid);
+        row("error without tab", 200, "error:login\tx", invalid);
+        row("status case differs", 200, "Valid:", invalid);
+        row("version accepted", 200, "valid:\nabout:\tversion\t1.0.1", "loaded ");
+        row("version mismatch", 200, "valid:\nabout:\tversion\t1.0.2",
+            "1 Error 16 Data Version mismatch [1.0.2]");
+        row("CR LF fails the version", 200, "valid:\r\nabout:\tversion\t1.0.1\r\n",
+            "1 Error 16 Data Version mismatch [1.0.1\r]");
+        row("about too short", 200, "valid:\nabout:\tuserid", invalid);
+        row("link too short", 200, "valid:\nlink:\tbanner", invalid);
+        row("language too short", 200, "valid:\nlanguage:\t1\ten", invalid);
+        row("level not decimal", 200, "valid:\nabout:\tlevel\t1e3", invalid);
+        row("level with plus", 200, "valid:\nabout:\tlevel\t+1", invalid);
+        row("level empty", 200, "valid:\nabout:\tlevel\t", invalid);
+        row("level 32-bit max", 200, "valid:\nabout:\tlevel\t2147483647", "loaded ");
+        row("level beyond 32 bits", 200, "valid:\nabout:\tlevel\t2147483648", invalid);
+        row("level of many digits", 200, "valid:\nabout:\tlevel\t99999999999999999999", invalid);
+        row("cap 16-bit min", 200, "valid:\nabout:\tcap\t-32768", "loaded ");
+        row("cap beyond 16 bits", 200, "valid:\nabout:\tcap\t32768", invalid);
+        row("cap with CR", 200, "valid:\nabout:\tcap\t5\r", invalid);
+        row("language index beyond slots", 200, "valid:\nlanguage:\t2\ten\tEnglish", invalid);
+        row("negative language index", 200, "valid:\nlanguage:\t-1\ten\tEnglish", invalid);
+        // Providers: fields 7 to 9 may be missing; indexes must name a filled slot in the end.
+        row("provider of six fields", 200, en + "translation_url:\t1\t1\t1\t[\t]\tu", "loaded ");
+        row("provider too short", 200, en + "translation_url:\t1\t1\t1\t[\t]", invalid);
+        row("provider id not decimal", 200, en + "translation_url:\tx\t1\t1\t[\t]\tu", invalid);
+        row("provider index no number", 200, en + "translation_url:\t1\tone\t1\t[\t]\tu", invalid);
+        row("provider of an unfilled slot", 200,
+            en + "language:\t1\tfr\tFrench\ntranslation_url:\t1\t1\t2\t[\t]\tu", invalid);
+        row("provider of slot 0 unfilled", 200, en + "translation_url:\t1\t0\t1\t[\t]\tu", invalid);
+        row("provider before its language", 200,
+            en + "translation_url:\t1\t1\t2\t[\t]\tu\nlanguage:\t2\tfr\tFrench", "loaded ");
+    }
 
-void TestLoadSettings::sendsTheStoredCredentialsUnescaped()
-{
-    storeCredentials("tom&jerry@example.com", "p w");
-    server->answerWith(200, "valid:");
-    bool loaded = false;
-    QCOMPARE(loadSettingsEnding(&loaded), -1);
-    QVERIFY(loaded);
-    QCOMPARE(server->requests.size(), 1);
-    // The ampersand splits the user name into an extra parameter on the service's side.
-    QCOMPARE(server->requests.first().target,
-             QByteArray("/lexorn/settings.php?version=1.0.1&username=tom&jerry@example.com"
-                        "&password=p%20w"));
-}
+    void answers()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, outcome);
+        server.answerWith(status, answer);
+        MessageBoxRecorder boxes;
+        bool loaded = false;
+        const int ending = loadSettingsEnding(&loaded);
+        QCOMPARE(loaded ? "loaded " + SessionSettings.UserId
+                        : QString::number(ending) + ' ' + boxes.seen().join('|'),
+                 outcome);
+        QVERIFY(!loaded || boxes.shown.isEmpty());
+    }
 
-void TestLoadSettings::validAnswers_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("userId");
-    QTest::newRow("valid alone") << QByteArray("valid:") << QString();
-    QTest::newRow("valid with text") << QByteArray("valid:\tWelcome\nabout:\tuserid\t42") << "42";
-    QTest::newRow("latin-1 bytes stay one unit each")
-        << QByteArray("valid:\nabout:\tuserid\t\xe9\xff") << QString::fromLatin1("\xe9\xff");
-}
-
-void TestLoadSettings::validAnswers()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(QString, userId);
-    server->answerWith(200, answer);
-    MessageBoxRecorder boxes;
-    bool loaded = false;
-    QCOMPARE(loadSettingsEnding(&loaded), -1);
-    QVERIFY(loaded);
-    QVERIFY(boxes.shown.isEmpty());
-    QCOMPARE(SessionSettings.UserId, userId);
-}
-
-void TestLoadSettings::endingAnswers_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("icon");
-
-    QTest::newRow("404 page") << 404 << QByteArray("<h1>404 Not Found</h1>")
-                              << "Cannot get settings!" << int(vbCritical);
-    QTest::newRow("404 text with status 200")
-        << 200 << QByteArray("valid:\nlink:\tbanner\t404 Not Found") << "Cannot get settings!"
-        << int(vbCritical);
-    QTest::newRow("fatal error") << 200 << QByteArray("error:\tfatal\tYour account is disabled.")
-                                 << "Your account is disabled." << int(vbCritical);
-    QTest::newRow("unknown error kind")
-        << 200 << QByteArray("error:\tbusy\tTry later.") << "Invalid settings!" << int(vbCritical);
-    QTest::newRow("bad status line")
-        << 200 << QByteArray("<html>hello</html>") << "Invalid settings!" << int(vbCritical);
-    QTest::newRow("bad request page")
-        << 400 << QByteArray("Bad Request") << "Invalid settings!" << int(vbCritical);
-    QTest::newRow("server error page")
-        << 500 << QByteArray("Internal Server Error") << "Invalid settings!" << int(vbCritical);
-    QTest::newRow("version mismatch")
-        << 200 << QByteArray("valid:\nabout:\tuserid\t1\nabout:\tversion\t1.0.2\nabout:\tuserid\t2")
-        << "Data Version mismatch [1.0.2]" << int(vbCritical);
-    QTest::newRow("CR LF line ends") << 200 << QByteArray("valid:\r\nabout:\tversion\t1.0.1\r\n")
-                                     << "Data Version mismatch [1.0.1\r]" << int(vbCritical);
-}
-
-void TestLoadSettings::endingAnswers()
-{
-    QFETCH(int, status);
-    QFETCH(QByteArray, answer);
-    QFETCH(QString, message);
-    QFETCH(int, icon);
-    server->answerWith(status, answer);
-    MessageBoxRecorder boxes;
-    QCOMPARE(loadSettingsEnding(), 1);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown.first().prompt, message);
-    QCOMPARE(boxes.shown.first().title, QStringLiteral("Error"));
-    QCOMPARE(boxes.shown.first().style, icon);
-    if (QByteArray(QTest::currentDataTag()) == "version mismatch")
-        QCOMPARE(SessionSettings.UserId, QStringLiteral("1")); // lines after it are not applied
-}
-
-void TestLoadSettings::loginErrorSignsInAgain()
-{
-    server->setHandler([](const LoopbackServer::Request &request) {
-        const bool accepted = request.target.contains("username=new@example.com&password=pw2");
-        return LoopbackServer::Answer{200, accepted ? "valid:\nabout:\tuserid\t9"
-                                                    : "error:\tlogin\tWrong password."};
-    });
-    MessageBoxRecorder boxes;
-    // When the service's message has been read, the user signs in again with padded input.
-    boxes.onShow = [](const MessageBoxRequest &) {
-        QTimer::singleShot(0, [] {
-            frmLogin &dialog = frmLogin::instance();
-            dialog.controls().txtUserName->setText("  new@example.com ");
-            dialog.controls().txtPassword->setText(" pw2  ");
-            dialog.controls().cmdOK->click();
+    void loginErrorSignsInAgain()
+    {
+        server.setHandler([](const LoopbackServer::Request &request) {
+            const bool accepted = request.target.contains("username=new@example.com&password=pw2");
+            return LoopbackServer::Answer{200, accepted ? "valid:\nabout:\tuserid\t9"
+                                                        : "error:\tlogin\tWrong password.\tx"};
         });
-    };
+        MessageBoxRecorder boxes;
+        // When the service's message has been read, the user signs in again with padded input.
+        boxes.onShow = [](const MessageBoxRequest &) {
+            QTimer::singleShot(0, [] {
+                auto &controls = frmLogin::instance().controls();
+                controls.txtUserName->setText("  new@example.com ");
+                controls.txtPassword->setText(" pw2  ");
+                controls.cmdOK->click();
+            });
+        };
+        bool loaded = true;
+        QCOMPARE(loadSettingsEnding(&loaded), -1);
+        QVERIFY(!loaded && frmLogin::instance().isHidden());
+        QCOMPARE(boxes.seen(), QStringList{"Error 64 Wrong password."});
+        QCOMPARE(SessionSettings.UserId, QString()); // nothing changed by the rejected load
+        QCOMPARE(loadSettingsEnding(&loaded), -1);
+        QVERIFY(loaded);
+        QCOMPARE(SessionSettings.UserId, "9");
+        frmLogin::Unload();
+    }
 
-    bool loaded = true;
-    QCOMPARE(loadSettingsEnding(&loaded), -1);
-    QVERIFY(!loaded);
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown.first().prompt, QStringLiteral("Wrong password."));
-    QCOMPARE(boxes.shown.first().style, int(vbInformation));
-    QCOMPARE(boxes.shown.first().title, QStringLiteral("Error"));
-    QVERIFY(frmLogin::instance().isHidden());
-    QCOMPARE(SessionSettings.UserId, QString()); // nothing changed by the rejected load
+    void records()
+    {
+        const QString answer = QString::fromLatin1(
+            "valid:\tok\n# comment\n\n"
+            "about:\tuserid\t41\nabout:\tuserid\t42\nabout:\tlevel\t-3\nabout:\tcap\t500\n"
+            "about:\tcolour\tblue\n"
+            "link:\ttranslating\thttp://h/t\nlink:\tbanner\thttp://h/b\nlink:\twelcome\thttp://h/"
+            "w\n"
+            "link:\tfindtran\thttp://h/f?u=%userid%\nlink:\tother\thttp://h/o\n"
+            "link: banner\thttp://h/not-a-link\nprovider:\tignored\tx\n"
+            "language:\t1\ten\tEnglish\nlanguage:\t2\tfr\tFran\xe7"
+            "ais\nlanguages:\t3\tde\tGerman\n"
+            "translation_url:\t7\t1\t2\t<b>\t</b>\thttp://p/?q=%text_encode%\te1\te2\te3\tfield10\n"
+            "translation_url:\t8\t2\t1\t[\t]\thttp://p2/\tonly-extra1\n"
+            "translation_urls:\t9\t1\t1\t[\t]\thttp://nope/\n"
+            "about:\tuserid\tbefore-mismatch\nabout:\tversion\t2.0\nabout:\tuserid\tafter");
+        SessionSettingsRecord settings;
+        settings.Providers.append(Provider{}); // a load starts from empty tables
+        QCOMPARE(ApplySettingsAnswer(answer, settings).kind, SettingsVerdict::VersionMismatch);
+        // The lines before the mismatch are applied, the ones after it are not.
+        QCOMPARE(QStringList({settings.UserId, QString::number(settings.Level),
+                              QString::number(settings.Cap), settings.TranslatingLink,
+                              settings.BannerLink, settings.WelcomeLink, settings.FindTranLink,
+                              settings.Languages.value(2).Name}),
+                 QStringList({"before-mismatch", "-3", "500", "http://h/t", "http://h/b",
+                              "http://h/w", "http://h/f?u=%userid%", "Français"}));
+        QCOMPARE(codesOf(settings), QStringList({"", "en", "fr"}));
+        QCOMPARE(settings.Providers.size(), 2);
+        const Provider &first = settings.Providers.at(0), &second = settings.Providers.at(1);
+        QCOMPARE(QStringList({QString::number(first.Id), first.SourceLanguage, first.TargetLanguage,
+                              first.ResultStart, first.ResultEnd, first.UrlTemplate, first.Extra1,
+                              first.Extra2, first.Extra3, second.Extra1, second.Extra2}),
+                 QStringList({"7", "1", "2", "<b>", "</b>", "http://p/?q=%text_encode%", "e1", "e2",
+                              "e3", "only-extra1", ""}));
+        // A rejected sign-in changes nothing.
+        ApplySettingsAnswer(QStringLiteral("error:\tlogin\tNo."), settings);
+        QCOMPARE(settings.Providers.size(), 2);
+    }
 
-    QCOMPARE(loadSettingsEnding(&loaded), -1);
-    QVERIFY(loaded);
-    QCOMPARE(SessionSettings.UserId, QStringLiteral("9"));
-    QCOMPARE(server->requests.size(), 2);
-    frmLogin::Unload();
-}
+    void languageSlots_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("codes");
+        dataRow("indexes 1 2 3",
+                QString("valid:\nlanguage:\t1\ta\tA\nlanguage:\t2\tb\tB\n"
+                        "language:\t3\tc\tC"),
+                QStringList{"", "a", "b", "c"});
+        dataRow("index 1 twice", QString("valid:\nlanguage:\t1\ta\tA\nlanguage:\t1\tb\tB"),
+                QStringList{"", "b", ""});
+        dataRow("index 0 filled", QString("valid:\nlanguage:\t0\tz\tZ"), QStringList{"z", ""});
+    }
 
-void TestLoadSettings::nobodyListening()
-{
-    QTcpServer closed;
-    closed.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = closed.serverPort();
-    closed.close();
-    qputenv("LEXORN_SERVICE_HOST", "127.0.0.1:" + QByteArray::number(port));
-
-    MessageBoxRecorder boxes;
-    QCOMPARE(loadSettingsEnding(), 1);
-    QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY(boxes.shown.first().prompt.startsWith("Cannot get settings!\n\n"));
-    QVERIFY(boxes.shown.first().prompt.size() > QStringLiteral("Cannot get settings!\n\n").size());
-    QCOMPARE(boxes.shown.first().style, int(vbCritical));
-}
-
-void TestLoadSettings::serverThatNeverAnswers()
-{
-    server->setHandler([](const LoopbackServer::Request &) {
-        LoopbackServer::Answer answer;
-        answer.hang = true;
-        return answer;
-    });
-    const int usual = transferTimeout();
-    setTransferTimeout(300);
-    MessageBoxRecorder boxes;
-    const int status = loadSettingsEnding();
-    setTransferTimeout(usual);
-    QCOMPARE(status, 1);
-    QCOMPARE(boxes.shown.size(), 1);
-    QVERIFY(boxes.shown.first().prompt.startsWith("Cannot get settings!\n\n"));
-}
+    void languageSlots()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, codes);
+        SessionSettingsRecord settings;
+        QCOMPARE(ApplySettingsAnswer(answer, settings).kind, SettingsVerdict::Valid);
+        QCOMPARE(codesOf(settings), codes);
+    }
+};
 
 LEXORN_TEST_MAIN(TestLoadSettings)
 #include "tst_loadsettings.moc"

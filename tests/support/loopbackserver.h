@@ -8,13 +8,25 @@
 #include <functional>
 
 // A scripted HTTP/1.1 server on 127.0.0.1 for tests: it records every request and answers with
-// what the test's handler returns. A handler that returns no answer leaves the client hanging.
+// what the test's handler returns, or misbehaves in the way the answer names.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(LoopbackServer)
 
 public:
+    enum class Fault {
+        None,
+        Hang,             // read, never answer
+        ResetMidBody,     // half the announced body, then a TCP reset
+        CloseMidBody,     // half the announced body, then an orderly close
+        OneBytePerSecond, // a small body, one byte each second
+        EndlessBody,      // 200 MB without a length, as fast as the client reads
+        AnnouncedBody,    // the same with its length announced
+        BrokenChunkSize,  // chunked, with a chunk size that is no number after "valid"
+        ChunkCutOff,      // chunked, the connection closed inside a chunk
+        RedirectLoop,     // every request sent back to itself
+    };
     struct Request
     {
         QByteArray method;
@@ -28,24 +40,31 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/html; charset=utf-8";
-        bool hang = false; // accept, read, never answer
+        Fault fault = Fault::None;
     };
     using Handler = std::function<Answer(const Request &)>;
 
     explicit LoopbackServer(QObject *parent = nullptr);
+    ~LoopbackServer() override;
 
     void setHandler(Handler handler) { respond = std::move(handler); }
-    // Every request gets this answer.
     void answerWith(int status, const QByteArray &body);
+    void failWith(Fault fault);
 
-    quint16 port() const { return server.serverPort(); }
     QByteArray hostAndPort() const; // "127.0.0.1:PORT", the form LEXORN_SERVICE_HOST takes
     QString url(const QString &path) const;
+    // An address on loopback where nothing listens.
+    static QString refusedUrl(const QString &path);
 
     QList<Request> requests;
+    qint64 bodyBytesSent = 0;
+    int openConnections = 0;
+    int redirectsFollowed = 0;
 
 private:
     void serve(QTcpSocket *socket);
+    void send(QTcpSocket *socket, const Request &request, const Answer &answer);
+    void stream(QTcpSocket *socket);
 
     QTcpServer server;
     Handler respond;

@@ -39,6 +39,14 @@ QStringList MessageBoxRecorder::prompts() const
     return texts;
 }
 
+QStringList MessageBoxRecorder::seen() const
+{
+    QStringList boxes;
+    for (const platform::MessageBoxRequest &box : shown)
+        boxes.append(QStringLiteral("%1 %2 %3").arg(box.title).arg(box.style).arg(box.prompt));
+    return boxes;
+}
+
 BrowserRecorder::BrowserRecorder()
 {
     platform::setBrowserOpener([this](const QString &address) { opened.append(address); });

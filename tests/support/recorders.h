@@ -34,6 +34,7 @@ public:
 
     QList<platform::MessageBoxRequest> shown;
     QStringList prompts() const; // the texts of the boxes shown, in order
+    QStringList seen() const;    // each box as "TITLE STYLE TEXT"
     QList<int> answers;
     std::function<void(const platform::MessageBoxRequest &)> onShow;
 };

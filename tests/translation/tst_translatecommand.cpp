@@ -1,13 +1,10 @@
 #include "platform/dhtmledit.h"
 #include "platform/network.h"
 #include "platform/webbrowser.h"
-#include "startup/modmain.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
 #include "support/providersession.h"
 #include "support/recorders.h"
-#include "support/servicerunner.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
@@ -16,7 +13,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QTcpServer>
 
 using namespace Qt::StringLiterals;
 
@@ -25,13 +21,6 @@ namespace {
 const QString Unavailable = u"<< %1Translation unavailable >>"_s;
 const QString CapMessage =
     u"You are attemping to translate more than %1 bytes! This is not permitted."_s;
-
-QString refusedAddress()
-{
-    QTcpServer closed;
-    closed.listen(QHostAddress::LocalHost, 0);
-    return u"http://127.0.0.1:%1/t?q=%text_encode%"_s.arg(closed.serverPort());
-}
 
 } // namespace
 
@@ -197,13 +186,15 @@ private Q_SLOTS:
     void unreachableProvider()
     {
         server.setHandler([](const LoopbackServer::Request &request) {
-            LoopbackServer::Answer answer{200, "<p>Thanks</p>"};
-            answer.hang = !request.target.startsWith("/banner");
-            return answer;
+            const bool report = request.target.startsWith("/banner");
+            return LoopbackServer::Answer{200, "<p>Thanks</p>", "text/html",
+                                          report ? LoopbackServer::Fault::None
+                                                 : LoopbackServer::Fault::Hang};
         });
         const int standard = platform::transferTimeout();
         platform::setTransferTimeout(300);
-        for (const QString &address : {server.url(u"/t?q=%text_encode%"_s), refusedAddress()}) {
+        for (const QString &address : {server.url(u"/t?q=%text_encode%"_s),
+                                       LoopbackServer::refusedUrl(u"/t?q=%text_encode%"_s)}) {
             SessionSettings.Providers[0].UrlTemplate = address;
             press(u"Hello"_s);
             QCOMPARE(window().dhtTo->toPlainText(), Unavailable.arg(1));
@@ -271,35 +262,12 @@ private Q_SLOTS:
 
     void navigationErrorShowsTheLabel()
     {
-        splash().webTranslating->Navigate(refusedAddress());
+        splash().webTranslating->Navigate(LoopbackServer::refusedUrl(u"/t?q=%text_encode%"_s));
         QTRY_VERIFY(!splash().webTranslating->Visible());
         whileTranslating = [] {
             QVERIFY(splash().Label1->isVisible() && !splash().webTranslating->isVisible());
         };
         press(u"Hello"_s);
-    }
-
-    // The whole road in-process: sign-in, start-up, and English to Spanish by the real service's
-    // Apertium provider.
-    void translateWithTheService()
-    {
-        ServiceRunner service;
-        QString error;
-        QVERIFY2(service.start(&error), qPrintable(error));
-        qputenv("LEXORN_SERVICE_HOST", service.hostAndPort());
-        storeCredentials(u"demo@lexorn.example"_s, u"demo-password"_s);
-        SessionSettings = {};
-        ProcessEndTrap trap;
-        Main();
-        window().cboTranslate->setCurrentText(u"English to Español"_s);
-        QCOMPARE(window().cboTranslate->currentText(), u"English to Español"_s);
-        press(u"The house is red."_s);
-        QVERIFY(window().dhtTo->toPlainText().contains("casa"));
-        // The service answers the report with a page naming the pair.
-        QTRY_VERIFY_WITH_TIMEOUT(window().webBanner->toPlainText().contains("English to Español"),
-                                 10000);
-        QVERIFY2(boxes.shown.isEmpty(), qPrintable(boxes.shown.value(0).prompt));
-        QVERIFY_THROWS_EXCEPTION(ProcessEnded, Shutdown());
     }
 };
 
