@@ -139,10 +139,13 @@ void benchCorpus(const char *corpus, const char *const *sentences, int count, qs
         document.setHtml(html);
         return document.toPlainText().size();
     };
-    const auto indexOfBetween = [&] {
-        const qsizetype p1 = page.indexOf(start);
-        const qsizetype p = page.indexOf(end, p1 + 1);
-        return page.mid(p1 + start.size(), p - p1 - start.size()).size();
+    // The same page with every marker before the result an end marker: a search that starts
+    // over after each of them is quadratic.
+    const QByteArray endsFirst = end.repeated(page.size() / end.size()) + start + "x" + end;
+    const auto indexOfBetween = [&](const QByteArray &source) {
+        const qsizetype p1 = source.indexOf(start);
+        const qsizetype p = source.indexOf(end, p1 + 1);
+        return source.mid(p1 + start.size(), p - p1 - start.size()).size();
     };
     const Comparison comparisons[] = {
         {"HtmlToText", "QTextDocument::toPlainText", html.size() * 2, htmlToText, qtPlainText},
@@ -157,7 +160,11 @@ void benchCorpus(const char *corpus, const char *const *sentences, int count, qs
          [&] { return UrlEncode(Utf8Encode(text)).size(); },
          [&] { return QUrl::toPercentEncoding(text, {}, "-.~").size(); }},
         {"TextBetween", "QByteArray::indexOf", page.size(),
-         [&] { return TextBetween(page, start, end).size(); }, indexOfBetween},
+         [&] { return TextBetween(page, start, end).size(); },
+         [&] { return indexOfBetween(page); }},
+        {"TextBetween", "QByteArray::indexOf, end markers first", endsFirst.size(),
+         [&] { return TextBetween(endsFirst, start, end).size(); },
+         [&] { return indexOfBetween(endsFirst); }},
         {"Utf8Decode", "QString::fromUtf8", utf8.size(), [&] { return Utf8Decode(utf8).size(); },
          [&] { return QString::fromUtf8(utf8).size(); }},
     };
