@@ -113,12 +113,7 @@ private Q_SLOTS:
         if (xembed)
             xembedIcon.setObjectName(QStringLiteral("QSystemTrayIconSys"));
 
-        NOTIFYICONDATA data;
-        data.hWnd = &owner;
-        data.uID = 7;
-        data.uFlags = NIF_MESSAGE | NIF_ICON;
-        data.uCallbackMessage = 0x8123;
-        data.hIcon = QIcon(QPixmap(16, 16));
+        NOTIFYICONDATA data{0, &owner, 7, NIF_MESSAGE | NIF_ICON, 0x8123, QIcon(QPixmap(16, 16))};
         QVERIFY(Shell_NotifyIcon(NIM_ADD, data));
         if (reason >= 0)
             Q_EMIT owner.findChild<QSystemTrayIcon *>()->activated(
@@ -142,15 +137,11 @@ private Q_SLOTS:
         tray.mnuTranslateText->trigger();
         MessageBoxRecorder boxes;
         boxes.answers = {vbNo};
-        ProcessEndTrap trap;
-        tray.mnuExit->trigger();
+        QCOMPARE(endingOf([&tray] { tray.mnuExit->trigger(); }), -1);
         settle();
-
-        QCOMPARE(boxes.prompts(), QStringList{"Are you sure you want to quit?"});
-        QCOMPARE(boxes.shown.first().style, vbYesNo | vbQuestion);
+        QCOMPARE(boxes.seen(), QStringList{"Quit? 36 Are you sure you want to quit?"});
         QVERIFY(Shell_NotifyIcon(NIM_MODIFY, TrayIconData)); // still there
-        QVERIFY(frmMain::exists());
-        QVERIFY(frmTranslateText::exists() && frmTranslateText::instance().isVisible());
+        QVERIFY(frmMain::exists() && frmTranslateText::instance().isVisible());
         RemoveTrayIcon(&tray);
     }
 };

@@ -13,6 +13,17 @@ ProcessEndTrap::~ProcessEndTrap()
     platform::setProcessEnder({});
 }
 
+int endingOf(const std::function<void()> &call)
+{
+    ProcessEndTrap trap;
+    try {
+        call();
+        return -1;
+    } catch (const ProcessEnded &ended) {
+        return ended.status;
+    }
+}
+
 MessageBoxRecorder::MessageBoxRecorder()
 {
     platform::setMessageBoxPresenter([this](const platform::MessageBoxRequest &request) {

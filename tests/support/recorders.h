@@ -22,6 +22,9 @@ public:
     ProcessEndTrap &operator=(const ProcessEndTrap &) = delete;
 };
 
+// Runs the call with a ProcessEndTrap: -1 when it returned, else the status the program ended with.
+int endingOf(const std::function<void()> &call);
+
 // While alive, records every message box instead of showing it and answers it: with the next
 // scripted answer, or OK / Yes by default. `onShow` runs for each box (e.g. to act meanwhile).
 class MessageBoxRecorder

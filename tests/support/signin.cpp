@@ -14,13 +14,9 @@ void storeCredentials(const QString &user, const QString &password)
 
 int loadSettingsEnding(bool *returned)
 {
-    ProcessEndTrap trap;
-    try {
-        const bool result = LoadSettings();
-        if (returned)
-            *returned = result;
-        return -1;
-    } catch (const ProcessEnded &ended) {
-        return ended.status;
-    }
+    bool result = false;
+    const int status = endingOf([&result] { result = LoadSettings(); });
+    if (returned)
+        *returned = result;
+    return status;
 }
