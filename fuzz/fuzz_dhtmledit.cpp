@@ -20,38 +20,19 @@ const QString Tail = QStringLiteral("</body></html>");
 // once there is more than one (a single line reads back bare).
 QString shownText(const QTextDocument &document)
 {
-    if (document.isEmpty())
-        return {};
-    const bool paragraphs = document.blockCount() > 1;
     QString out;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (const QChar c : block.text()) {
-            switch (c.unicode()) {
-            case u'&':
-                out += QLatin1String("&amp;");
-                break;
-            case u'<':
-                out += QLatin1String("&lt;");
-                break;
-            case u'>':
-                out += QLatin1String("&gt;");
-                break;
-            case 0x00A0:
-                out += QLatin1Char(' ');
-                break;
-            case QChar::LineSeparator:
-                out += QLatin1String("\r\n");
-                break;
-            case QChar::ObjectReplacementCharacter:
-                break;
-            default:
-                out += c;
-            }
-        }
-        if (paragraphs)
+        out += block.text()
+                   .replace(QLatin1Char('&'), QLatin1String("&amp;"))
+                   .replace(QLatin1Char('<'), QLatin1String("&lt;"))
+                   .replace(QLatin1Char('>'), QLatin1String("&gt;"))
+                   .replace(QChar(0x00A0), QLatin1Char(' '))
+                   .replace(QChar::LineSeparator, QLatin1String("\r\n"))
+                   .remove(QChar::ObjectReplacementCharacter);
+        if (document.blockCount() > 1)
             out += QLatin1String("\r\n");
     }
-    return out;
+    return document.isEmpty() ? QString() : out;
 }
 
 void report(const char *what, const QString &one, const QString &other)

@@ -7,19 +7,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-// What closes the splash screen and the About box; the desktop tests drive the rest of them.
+// What closes the splash screen and the About box; the desktop tier drives the rest of them.
 class InfoWindowsTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        frmSplash::Unload();
-        frmAbout::Unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
     void splashTimerIsNotRestartedByActivation()
     {
         frmSplash &splash = frmSplash::instance();
@@ -29,13 +22,13 @@ private Q_SLOTS:
         QEvent activation(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&splash, &activation);
         QVERIFY(splash.timTimer->remainingTime() <= left);
+        frmSplash::Unload();
     }
 
     void closesOn_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("key"); // 0: a click
-        QTest::addColumn<bool>("closes");
+        // key: 0: a click
+        columns<QString, int, bool>({"target", "key", "closes"});
         dataRow("splash: Enter", "splash", int(Qt::Key_Return), true);
         dataRow("splash: a letter over a label", "splash label", int(Qt::Key_A), true);
         dataRow("splash: Shift alone", "splash", int(Qt::Key_Shift), false);
@@ -46,24 +39,20 @@ private Q_SLOTS:
 
     void closesOn()
     {
-        QFETCH(QString, target);
-        QFETCH(int, key);
-        QFETCH(bool, closes);
-        QWidget *window = target.startsWith("splash")
-                              ? static_cast<QWidget *>(&frmSplash::instance())
-                              : &frmAbout::instance();
+        auto [target, key, closes] = fetch<QString, int, bool>("target", "key", "closes");
+        const bool splash = target.startsWith("splash");
+        QWidget *window =
+            splash ? static_cast<QWidget *>(&frmSplash::instance()) : &frmAbout::instance();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QWidget *receiver = target == "splash label"
                                 ? frmSplash::instance().controls().lblProductName
                             : target == "about OK" ? frmAbout::instance().controls().cmdOK
                                                    : window;
-        if (key)
-            QTest::keyClick(receiver, Qt::Key(key));
-        else
-            QTest::mouseClick(receiver, Qt::LeftButton);
+        key ? QTest::keyClick(receiver, Qt::Key(key)) : QTest::mouseClick(receiver, Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(!frmSplash::exists() && !frmAbout::exists(), closes);
+        QCOMPARE(!(splash ? frmSplash::exists() : frmAbout::exists()), closes);
+        splash ? frmSplash::Unload() : frmAbout::Unload();
     }
 };
 

@@ -36,8 +36,8 @@ private Q_SLOTS:
 
     void setDocumentReadsBack_data()
     {
-        QTest::addColumn<QString>("document");
-        QTest::addColumn<QString>("readBack"); // null: the document itself
+        // readBack: null: the document itself
+        columns<QString, QString>({"document", "readBack"});
         const QString head = "<html><head></head><body>", tail = "</body></html>";
         const auto row = [&](const char *name, const QString &body, const QString &back = {}) {
             dataRow(name, head + body + tail, back.isNull() ? QString() : head + back + tail);
@@ -61,8 +61,7 @@ private Q_SLOTS:
 
     void setDocumentReadsBack()
     {
-        QFETCH(QString, document);
-        QFETCH(QString, readBack);
+        auto [document, readBack] = fetch<QString, QString>("document", "readBack");
         DHTMLEdit edit;
         edit.setDocumentHTML(document);
         QCOMPARE(edit.DocumentHTML(), readBack.isNull() ? document : readBack);

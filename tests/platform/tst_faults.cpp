@@ -57,8 +57,8 @@ private Q_SLOTS:
 
 void tst_Faults::settingsAndBanner_data()
 {
-    QTest::addColumn<Fault>("fault"); // None: nothing listens
-    QTest::addColumn<QString>("description");
+    // fault: None: nothing listens
+    columns<Fault, QString>({"fault", "description"});
     dataRow("connection refused", Fault::None, QString());
     dataRow("reset in the body", Fault::ResetMidBody, QString());
     dataRow("closed in the body", Fault::CloseMidBody, QString());
@@ -74,8 +74,7 @@ void tst_Faults::settingsAndBanner_data()
 
 void tst_Faults::settingsAndBanner()
 {
-    QFETCH(Fault, fault);
-    QFETCH(QString, description);
+    auto [fault, description] = fetch<Fault, QString>("fault", "description");
     LoopbackServer server;
     server.failWith(fault);
     const auto address = [&](const QString &path) {

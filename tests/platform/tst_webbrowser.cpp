@@ -72,10 +72,9 @@ private Q_SLOTS:
 
     void showsPageOrRaisesNavigateError_data()
     {
-        QTest::addColumn<int>("status"); // 0: nothing listening
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("shown"); // null: an error
+        // status: 0: nothing listening
+        // shown: null: an error
+        columns<int, QByteArray, QByteArray, QString>({"status", "type", "body", "shown"});
         const QByteArray html("text/html"), latin("\xE9t\xE9");
         dataRow("answer's charset", 200, html + "; charset=ISO-8859-1", latin, QString("été"));
         dataRow("quoted", 200, html + "; charset=\"iso-8859-1\"", latin, QString("été"));
@@ -88,10 +87,8 @@ private Q_SLOTS:
 
     void showsPageOrRaisesNavigateError()
     {
-        QFETCH(int, status);
-        QFETCH(QByteArray, type);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, shown);
+        auto [status, type, body, shown] =
+            fetch<int, QByteArray, QByteArray, QString>("status", "type", "body", "shown");
         View view;
         view.server.setHandler([&](const Request &) { return Answer{status, body, type}; });
         const QString address =

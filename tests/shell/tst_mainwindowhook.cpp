@@ -16,11 +16,8 @@ class MainWindowHookTest : public QObject
 private Q_SLOTS:
     void messages_data()
     {
-        QTest::addColumn<bool>("hooked");
-        QTest::addColumn<UINT>("message");
-        QTest::addColumn<WPARAM>("wParam");
-        QTest::addColumn<LPARAM>("lParam");
-        QTest::addColumn<bool>("shows");
+        columns<bool, UINT, WPARAM, LPARAM, bool>(
+            {"hooked", "message", "wParam", "lParam", "shows"});
         const UINT hotKey = WM_HOTKEY;
         dataRow("mouse move", true, UINT(WM_MOUSEMOVE), WPARAM(1), LPARAM(0x203), false);
         dataRow("the hot key's neighbour", true, hotKey + 1, WPARAM(1), LPARAM(0), false);
@@ -35,11 +32,8 @@ private Q_SLOTS:
 
     void messages()
     {
-        QFETCH(bool, hooked);
-        QFETCH(UINT, message);
-        QFETCH(WPARAM, wParam);
-        QFETCH(LPARAM, lParam);
-        QFETCH(bool, shows);
+        auto [hooked, message, wParam, lParam, shows] = fetch<bool, UINT, WPARAM, LPARAM, bool>(
+            "hooked", "message", "wParam", "lParam", "shows");
         HotKeyIds = {0, 1};
         QWidget window;
         QList<QList<qint64>> calls;

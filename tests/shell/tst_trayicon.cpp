@@ -46,9 +46,7 @@ private Q_SLOTS:
     // The notification code arrives as X, in twips or in pixels as the window's scale mode says.
     void notificationCode_data()
     {
-        QTest::addColumn<int>("scaleMode");
-        QTest::addColumn<double>("x");
-        QTest::addColumn<QString>("outcome");
+        columns<int, double, QString>({"scaleMode", "x", "outcome"});
         const int twips = FormBase::vbTwips, pixels = FormBase::vbPixels;
         dataRow("twips: double click", twips, 515.0 * 15, "window");
         dataRow("twips: right button up", twips, 517.0 * 15, "menu");
@@ -63,9 +61,7 @@ private Q_SLOTS:
 
     void notificationCode()
     {
-        QFETCH(int, scaleMode);
-        QFETCH(double, x);
-        QFETCH(QString, outcome);
+        auto [scaleMode, x, outcome] = fetch<int, double, QString>("scaleMode", "x", "outcome");
         frmTrayIcon &tray = frmTrayIcon::instance();
         tray.SetScaleMode(scaleMode);
         QCOMPARE(outcomeOf([&] { tray.Form_MouseMove(0, 0, x, 0); }), outcome);
@@ -77,10 +73,9 @@ private Q_SLOTS:
     // What Qt reports of the icon reaches its owner as the codes of a notification area.
     void activationsReachTheOwner_data()
     {
-        QTest::addColumn<bool>("xembed");
-        QTest::addColumn<int>("reason");              // -1: Qt reports no activation
-        QTest::addColumn<QList<int>>("widgetEvents"); // right button on the XEmbed icon widget
-        QTest::addColumn<QList<int>>("codes");
+        // reason: -1: Qt reports no activation
+        // widgetEvents: right button on the XEmbed icon widget
+        columns<bool, int, QList<int>, QList<int>>({"xembed", "reason", "widgetEvents", "codes"});
         const int release = QEvent::MouseButtonRelease, doubleClick = QEvent::MouseButtonDblClick;
         // XEmbed: Qt reports presses; the right button's release comes from its icon widget.
         dataRow("XEmbed right click", true, int(QSystemTrayIcon::Context), QList<int>{release},
@@ -97,10 +92,8 @@ private Q_SLOTS:
 
     void activationsReachTheOwner()
     {
-        QFETCH(bool, xembed);
-        QFETCH(int, reason);
-        QFETCH(QList<int>, widgetEvents);
-        QFETCH(QList<int>, codes);
+        auto [xembed, reason, widgetEvents, codes] =
+            fetch<bool, int, QList<int>, QList<int>>("xembed", "reason", "widgetEvents", "codes");
         QWidget owner;
         QList<int> delivered;
         SetWindowLong(&owner, GWL_WNDPROC, [&](HWND window, UINT message, WPARAM w, LPARAM l) {

@@ -51,9 +51,8 @@ private Q_SLOTS:
 
     void okStoresTrimmedInput_data()
     {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("stored"); // empty: refused
+        // stored: empty: refused
+        columns<QString, QString, QString>({"user", "password", "stored"});
         dataRow("padded", "  me@example.com ", " pw ", QString("me@example.com|pw"));
         dataRow("tab kept", "\tme", "pw", QString("\tme|pw"));
         dataRow("spaces only user", "   ", "pw", QString());
@@ -62,9 +61,8 @@ private Q_SLOTS:
 
     void okStoresTrimmedInput()
     {
-        QFETCH(QString, user);
-        QFETCH(QString, password);
-        QFETCH(QString, stored);
+        auto [user, password, stored] =
+            fetch<QString, QString, QString>("user", "password", "stored");
         MessageBoxRecorder boxes;
         ui().txtUserName->setText(user);
         ui().txtPassword->setText(password);

@@ -56,9 +56,7 @@ private Q_SLOTS:
     // "loaded USERID", or the exit status and the box shown.
     void answers_data()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("outcome");
+        columns<int, QByteArray, QString>({"status", "answer", "outcome"});
         const QString invalid = "1 Error 16 Invalid settings!",
                       cannot = "1 Error 16 Cannot get settings!";
         const auto row = [](const char *name, int status, const QByteArray &answer,
@@ -110,9 +108,8 @@ private Q_SLOTS:
 
     void answers()
     {
-        QFETCH(int, status);
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, outcome);
+        auto [status, answer, outcome] =
+            fetch<int, QByteArray, QString>("status", "answer", "outcome");
         server.answerWith(status, answer);
         MessageBoxRecorder boxes;
         bool loaded = false;
@@ -192,8 +189,7 @@ private Q_SLOTS:
 
     void languageSlots_data()
     {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QStringList>("codes");
+        columns<QString, QStringList>({"answer", "codes"});
         dataRow("indexes 1 2 3",
                 QString("valid:\nlanguage:\t1\ta\tA\nlanguage:\t2\tb\tB\n"
                         "language:\t3\tc\tC"),
@@ -205,8 +201,7 @@ private Q_SLOTS:
 
     void languageSlots()
     {
-        QFETCH(QString, answer);
-        QFETCH(QStringList, codes);
+        auto [answer, codes] = fetch<QString, QStringList>("answer", "codes");
         SessionSettingsRecord settings;
         QCOMPARE(ApplySettingsAnswer(answer, settings).kind, SettingsVerdict::Valid);
         QCOMPARE(codesOf(settings), codes);

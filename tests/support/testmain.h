@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 // Like QTEST_MAIN, but the settings store lives in a fresh temporary folder for the whole run,
 // so no test reads or writes the developer's own settings.
 #define LEXORN_TEST_MAIN(TestClass)                                                                \
@@ -17,6 +19,19 @@
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \
     }
+
+// The columns of a data-driven test: their types, and their names in the same order.
+template <typename... Types> void columns(std::initializer_list<const char *> names)
+{
+    auto name = names.begin();
+    (QTest::addColumn<Types>(*name++), ...);
+}
+
+// The current row's values of those columns, e.g. const auto [a, b] = fetch<int, QString>("a", "b").
+template <typename... Types, typename... Names> std::tuple<Types...> fetch(Names... names)
+{
+    return {*static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))...};
+}
 
 // One row of a data-driven test, its values in column order.
 template <typename... Values> void dataRow(const char *name, const Values &...values)

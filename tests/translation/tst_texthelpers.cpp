@@ -12,8 +12,7 @@ class TestTextHelpers : public QObject
 private Q_SLOTS:
     void encodeForUrl_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("encoded");
+        columns<QString, QString>({"text", "encoded"});
         dataRow("space and minus", "a b_c-1", "a%20b_c%2D1");
         dataRow("punctuation", "Hello, World!", "Hello%2C%20World%21");
         dataRow("e acute", "é", "%C3%A9");
@@ -27,8 +26,7 @@ private Q_SLOTS:
 
     void encodeForUrl()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, encoded);
+        auto [text, encoded] = fetch<QString, QString>("text", "encoded");
         QCOMPARE(modTranslate::UrlEncode(modTranslate::Utf8Encode(text)), encoded);
     }
 };

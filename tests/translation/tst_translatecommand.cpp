@@ -83,9 +83,7 @@ private Q_SLOTS:
 
     void nothingToDo_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("pair");
-        QTest::addColumn<QString>("message");
+        columns<QString, int, QString>({"text", "pair", "message"});
         const QString noText = u"Please enter some text to translate."_s;
         dataRow("nothing", QString(), 0, noText);
         dataRow("spaces", "    ", 0, noText);
@@ -95,9 +93,7 @@ private Q_SLOTS:
 
     void nothingToDo()
     {
-        QFETCH(QString, text);
-        QFETCH(int, pair);
-        QFETCH(QString, message);
+        auto [text, pair, message] = fetch<QString, int, QString>("text", "pair", "message");
         window().cboTranslate->setCurrentIndex(pair);
         press(text);
         QCOMPARE(boxes.seen(), QStringList{"Error 64 " + message});
@@ -108,10 +104,8 @@ private Q_SLOTS:
     // What goes out: the provider's request, and the report of the first 20 characters.
     void requests_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("cap");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QByteArray>("reported"); // empty: as sent
+        // reported: empty: as sent
+        columns<QString, int, QByteArray, QByteArray>({"text", "cap", "sent", "reported"});
         dataRow("address", "a b", 0, "a%20b"_ba, ""_ba);
         dataRow("first 20 characters", "Hello, World! How are you today?", 0,
                 "Hello%2C%20World%21%20How%20are%20you%20today%3F"_ba,
@@ -131,10 +125,8 @@ private Q_SLOTS:
 
     void requests()
     {
-        QFETCH(QString, text);
-        QFETCH(int, cap);
-        QFETCH(QByteArray, sent);
-        QFETCH(QByteArray, reported);
+        auto [text, cap, sent, reported] =
+            fetch<QString, int, QByteArray, QByteArray>("text", "cap", "sent", "reported");
         SessionSettings.Cap = qint16(cap);
         // The box comes first: nothing may have been sent while the user reads it.
         boxes.onShow = [this](const auto &) { QVERIFY(server.requests.isEmpty()); };
@@ -155,8 +147,7 @@ private Q_SLOTS:
     // What comes back, as the result view shows it; the report follows all the same.
     void answers_data()
     {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QString>("shown");
+        columns<QByteArray, QString>({"answer", "shown"});
         dataRow("UTF-8 between the markers", "<p>[b]\x48\x61\x6C\x6C\xC3\xB6[/b]</p>"_ba, "Hallö");
         dataRow("empty answer", QByteArray(), Unavailable.arg(1));
         dataRow("failure text beats the markers", "[b]Hallo[/b] ERROR: Translation failed"_ba,
@@ -171,8 +162,7 @@ private Q_SLOTS:
 
     void answers()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(QString, shown);
+        auto [answer, shown] = fetch<QByteArray, QString>("answer", "shown");
         providerAnswer = answer;
         press(u"Hello"_s);
         QCOMPARE(window().dhtTo->toPlainText(), shown);

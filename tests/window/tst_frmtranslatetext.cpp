@@ -81,8 +81,9 @@ private Q_SLOTS:
 
     void geometryFromSettings_data()
     {
-        QTest::addColumn<QString>("stored"); // section|key|value, each line
-        QTest::addColumn<QRect>("geometry"); // -1: centred
+        // stored: section|key|value, each line
+        // geometry: -1: centred
+        columns<QString, QRect>({"stored", "geometry"});
         dataRow("nothing stored", "", QRect(-1, -1, 420, 408));
         dataRow("width", "Options|Width|7500.0", QRect(-1, -1, 500, 408));
         dataRow("width of the wrong section", "Options\\Form|Width|7500", QRect(-1, -1, 420, 408));
@@ -94,8 +95,7 @@ private Q_SLOTS:
 
     void geometryFromSettings()
     {
-        QFETCH(QString, stored);
-        QFETCH(QRect, geometry);
+        auto [stored, geometry] = fetch<QString, QRect>("stored", "geometry");
         for (const QString &value : stored.split('\n', Qt::SkipEmptyParts))
             SaveSetting(AppTitle(), value.section('|', 0, 0), value.section('|', 1, 1),
                         value.section('|', 2));
@@ -109,8 +109,8 @@ private Q_SLOTS:
 
     void pairList_data()
     {
-        QTest::addColumn<QString>("providers"); // source-target, ...
-        QTest::addColumn<QString>("entries");
+        // providers: source-target, ...
+        columns<QString, QString>({"providers", "entries"});
         dataRow("two pairs", "1-2,2-1", "English to French,French to English");
         dataRow("identical pairs", "1-2,1-2", "English to French,English to French");
         dataRow("no providers", "", "");
@@ -119,8 +119,7 @@ private Q_SLOTS:
 
     void pairList()
     {
-        QFETCH(QString, providers);
-        QFETCH(QString, entries);
+        auto [providers, entries] = fetch<QString, QString>("providers", "entries");
         LanguagePairs = {LanguagePair{"9", "9"}}; // left over from an earlier window
         useSession(providers.split(',', Qt::SkipEmptyParts));
         const QComboBox *list = frmTranslateText::instance().cboTranslate;
@@ -136,9 +135,7 @@ private Q_SLOTS:
 
     void layout_data()
     {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("banner");
-        QTest::addColumn<int>("frameWidth");
+        columns<QSize, bool, int>({"size", "banner", "frameWidth"});
         dataRow("6180 wide with banner", QSize(412, 408), true, 3645);
         dataRow("6180 wide without banner", QSize(412, 408), false, 5940);
         dataRow("smallest without banner", QSize(275, 355), false, 3885);
@@ -146,9 +143,7 @@ private Q_SLOTS:
 
     void layout()
     {
-        QFETCH(QSize, size);
-        QFETCH(bool, banner);
-        QFETCH(int, frameWidth);
+        auto [size, banner, frameWidth] = fetch<QSize, bool, int>("size", "banner", "frameWidth");
         frmTranslateText &w = shownWindow(size.width(), size.height());
         w.webBanner->SetVisible(banner);
         w.Form_Resize();
@@ -250,9 +245,7 @@ private Q_SLOTS:
     // way, and the progress window on the translating page.
     void startUp_data()
     {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QStringList>("links");
-        QTest::addColumn<bool>("banner");
+        columns<int, QStringList, bool>({"level", "links", "banner"});
         dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true);
         dataRow("level 1", 1, QStringList{"welcome"}, false);
         dataRow("no welcome page", 0, QStringList(), false);
@@ -260,9 +253,7 @@ private Q_SLOTS:
 
     void startUp()
     {
-        QFETCH(int, level);
-        QFETCH(QStringList, links);
-        QFETCH(bool, banner);
+        auto [level, links, banner] = fetch<int, QStringList, bool>("level", "links", "banner");
         LoopbackServer server;
         QByteArray settings = "valid:\nabout:\tlevel\t" + QByteArray::number(level) + "\n";
         for (const QString &link : links)
