@@ -66,9 +66,6 @@ void tst_Faults::settingsAndBanner_data()
     dataRow("one byte a second", Fault::OneBytePerSecond, QString("did not finish within"));
     dataRow("200 MB body", Fault::EndlessBody, QString("larger than 16 MiB"));
     dataRow("200 MB announced", Fault::AnnouncedBody, QString("larger than 16 MiB"));
-    // Qt 6.4 may take both for the end of the body: what arrived is then checked as an answer.
-    dataRow("chunk cut off", Fault::ChunkCutOff, QString());
-    dataRow("chunk size that is no number", Fault::BrokenChunkSize, QString());
     dataRow("redirect loop", Fault::RedirectLoop, QString());
 }
 
@@ -93,12 +90,8 @@ void tst_Faults::settingsAndBanner()
     const QString prompt = boxes.prompts().join('|');
     QCOMPARE(boxes.shown.value(0).title + ' ' + QString::number(boxes.shown.value(0).style),
              "Error " + QString::number(vbCritical));
-    // What arrived of a broken chunked answer is read as an answer, and is no valid one.
-    const bool readAsAnswer = fault == Fault::BrokenChunkSize ||
-                              (fault == Fault::ChunkCutOff && prompt == "Invalid settings!");
-    QVERIFY2(readAsAnswer ? prompt == "Invalid settings!"
-                          : prompt.startsWith("Cannot get settings!\n\n") && prompt.size() > 22 &&
-                                prompt.contains(description) && !prompt.contains(password),
+    QVERIFY2(prompt.startsWith("Cannot get settings!\n\n") && prompt.size() > 22 &&
+                 prompt.contains(description) && !prompt.contains(password),
              qPrintable(prompt));
     QCOMPARE(server.redirectsFollowed, fault == Fault::RedirectLoop ? 5 : 0);
 
@@ -106,12 +99,7 @@ void tst_Faults::settingsAndBanner()
     banner->SetVisible(true);
     QVERIFY(peakGrowthKiB([&] {
                 banner->Navigate2(address("/welcome.php"));
-                if (fault == Fault::BrokenChunkSize)
-                    QTRY_COMPARE(banner->toPlainText(), "valid");
-                else if (fault == Fault::ChunkCutOff)
-                    QTRY_VERIFY(!banner->Visible() || banner->toPlainText() == "only ten b");
-                else
-                    QTRY_VERIFY_WITH_TIMEOUT(!banner->Visible(), 20000);
+                QTRY_VERIFY_WITH_TIMEOUT(!banner->Visible(), 20000);
             }) < MemoryBoundKiB);
     QVERIFY(server.bodyBytesSent < 2 * 3 * MaxBodyBytes);
 }

@@ -107,7 +107,6 @@ void LoopbackServer::serve(QTcpSocket *socket)
 void LoopbackServer::send(QTcpSocket *socket, const Request &request, const Answer &answer)
 {
     const QByteArray type = "Content-Type: " + answer.contentType + "\r\n";
-    const QByteArray chunked = type + "Transfer-Encoding: chunked\r\n";
     switch (answer.fault) {
     case Fault::None:
         socket->write(
@@ -153,12 +152,6 @@ void LoopbackServer::send(QTcpSocket *socket, const Request &request, const Answ
         connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { stream(socket); });
         stream(socket);
         return;
-    case Fault::BrokenChunkSize:
-        socket->write(head(200, chunked) + "5\r\nvalid\r\nnot-a-size\r\nwhatever\r\n0\r\n\r\n");
-        break;
-    case Fault::ChunkCutOff:
-        socket->write(head(200, chunked) + "100\r\nonly ten b");
-        break;
     case Fault::RedirectLoop: {
         // The hop's number in the address: a request Qt sends again is not one more hop.
         const qsizetype mark = request.target.lastIndexOf("hop=");

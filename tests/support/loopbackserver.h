@@ -23,8 +23,6 @@ public:
         OneBytePerSecond, // a small body, one byte each second
         EndlessBody,      // 200 MB without a length, as fast as the client reads
         AnnouncedBody,    // the same with its length announced
-        BrokenChunkSize,  // chunked, with a chunk size that is no number after "valid"
-        ChunkCutOff,      // chunked, the connection closed inside a chunk
         RedirectLoop,     // every request sent back to itself
     };
     struct Request
