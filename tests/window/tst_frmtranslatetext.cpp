@@ -144,9 +144,11 @@ private Q_SLOTS:
     void layout()
     {
         auto [size, banner, frameWidth] = fetch<QSize, bool, int>("size", "banner", "frameWidth");
-        frmTranslateText &w = shownWindow(size.width(), size.height());
-        w.webBanner->SetVisible(banner);
-        w.Form_Resize();
+        frmTranslateText &w = frmTranslateText::instance();
+        w.webBanner->SetVisible(!banner);
+        w.webBanner->SetVisible(banner); // the minimum follows the banner
+        QCOMPARE(w.minimumSize(), QSize(banner ? 420 : 275, 355));
+        shownWindow(size.width(), size.height()).Form_Resize();
         const int W = size.width() * TwipsPerPixel, H = size.height() * TwipsPerPixel;
 
         if (banner)
