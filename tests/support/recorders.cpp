@@ -3,19 +3,22 @@
 #include "platform/process.h"
 #include "platform/shell.h"
 
-ProcessEndTrap::ProcessEndTrap()
-{
-    platform::setProcessEnder([](int status) { throw ProcessEnded{status}; });
-}
+#include <QScopeGuard>
 
-ProcessEndTrap::~ProcessEndTrap()
+namespace {
+
+struct ProcessEnded
 {
-    platform::setProcessEnder({});
-}
+    int status;
+};
+
+} // namespace
 
 int endingOf(const std::function<void()> &call)
 {
-    ProcessEndTrap trap;
+    // The code path that ends the program unwinds to here instead.
+    platform::setProcessEnder([](int status) { throw ProcessEnded{status}; });
+    const auto restore = qScopeGuard([] { platform::setProcessEnder({}); });
     try {
         call();
         return -1;
@@ -40,14 +43,6 @@ MessageBoxRecorder::MessageBoxRecorder()
 MessageBoxRecorder::~MessageBoxRecorder()
 {
     platform::setMessageBoxPresenter({});
-}
-
-QStringList MessageBoxRecorder::prompts() const
-{
-    QStringList texts;
-    for (const platform::MessageBoxRequest &box : shown)
-        texts.append(box.prompt);
-    return texts;
 }
 
 QStringList MessageBoxRecorder::seen() const

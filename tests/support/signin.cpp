@@ -3,6 +3,7 @@
 #include "platform/identity.h"
 #include "platform/settingsstore.h"
 #include "startup/modmain.h"
+#include "startup/sessionsettings.h"
 #include "support/recorders.h"
 
 void storeCredentials(const QString &user, const QString &password)
@@ -19,4 +20,19 @@ int loadSettingsEnding(bool *returned)
     if (returned)
         *returned = result;
     return status;
+}
+
+void useProviderSession(const QString &urlTemplate)
+{
+    SessionSettings = {};
+    SessionSettings.Languages = {Language{},
+                                 Language{QStringLiteral("en"), QStringLiteral("English")},
+                                 Language{QStringLiteral("de"), QStringLiteral("Deutsch")}};
+    Provider provider;
+    provider.SourceLanguage = QStringLiteral("1");
+    provider.TargetLanguage = QStringLiteral("2");
+    provider.UrlTemplate = urlTemplate;
+    provider.ResultStart = QStringLiteral("[b]");
+    provider.ResultEnd = QStringLiteral("[/b]");
+    SessionSettings.Providers = {provider};
 }

@@ -27,7 +27,8 @@ template <typename... Types> void columns(std::initializer_list<const char *> na
     (QTest::addColumn<Types>(*name++), ...);
 }
 
-// The current row's values of those columns, e.g. const auto [a, b] = fetch<int, QString>("a", "b").
+// The current row's values of those columns, e.g. const auto [a, b] = fetch<int, QString>("a",
+// "b").
 template <typename... Types, typename... Names> std::tuple<Types...> fetch(Names... names)
 {
     return {*static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))...};

@@ -3,8 +3,8 @@
 #include "platform/webbrowser.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
-#include "support/providersession.h"
 #include "support/recorders.h"
+#include "support/signin.h"
 #include "support/testmain.h"
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
@@ -140,8 +140,9 @@ private Q_SLOTS:
                  "POST /banner application/x-www-form-urlencoded"_ba);
         QCOMPARE(report.body, "userid=42&src_lang=en&dest_lang=de&text=" +
                                   (reported.isEmpty() ? sent : reported));
-        QCOMPARE(boxes.prompts(),
-                 cap > 0 && text.size() > cap ? QStringList{CapMessage.arg(cap)} : QStringList());
+        QCOMPARE(boxes.seen(), cap > 0 && text.size() > cap
+                                   ? QStringList{"Lexorn 0 " + CapMessage.arg(cap)}
+                                   : QStringList());
     }
 
     // What comes back, as the result view shows it; the report follows all the same.
