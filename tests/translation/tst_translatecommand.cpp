@@ -1,5 +1,4 @@
 #include "platform/dhtmledit.h"
-#include "platform/network.h"
 #include "platform/webbrowser.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"

@@ -3,7 +3,6 @@
 #include "platform/identity.h"
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
-#include "platform/windowproc.h"
 #include "startup/modmain.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
@@ -12,7 +11,6 @@
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 #include "window/languagepairs.h"
-#include "window/modfrmtranslatetext.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -21,8 +19,6 @@
 #include <QScreen>
 #include <QSettings>
 
-#include <cstring>
-#include <numeric>
 
 using namespace platform;
 
@@ -215,32 +211,6 @@ private Q_SLOTS:
         QTest::mouseClick(window.cmdClose, Qt::LeftButton);
         QVERIFY(window.isHidden() && window.dhtFrom->DocumentHTML().contains("Hello") &&
                 window.cboTranslate->currentIndex() == 1);
-    }
-
-    // Other messages reach the previous procedure unchanged; the size query is answered with
-    // the minimum and the rest of it as the system gave it. Unhooked, all goes on as before.
-    void hookAnswersOnlyTheSizeQuery()
-    {
-        QWidget window;
-        QList<QList<qint64>> calls;
-        SetWindowLong(&window, GWL_WNDPROC, [&](HWND w, UINT m, WPARAM wp, LPARAM lp) {
-            calls.append({w == &window, m, qint64(wp), lp});
-            return LRESULT(4711);
-        });
-        modFrmTranslateText::HookTranslateWindow(&window);
-        QCOMPARE(SendMessage(&window, WM_HOTKEY, 0x12345, -9), 4711);
-        MINMAXINFO system; // as the system fills it before the hook sees it, every byte its own
-        std::iota(reinterpret_cast<char *>(&system), reinterpret_cast<char *>(&system + 1), 1);
-        MINMAXINFO info = system, expected = system;
-        expected.ptMinTrackSize = {275, 355};
-        QCOMPARE(SendMessage(&window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 0);
-        QVERIFY(std::memcmp(&info, &expected, sizeof info) == 0);
-        QCOMPARE(calls, (QList<QList<qint64>>{{1, WM_HOTKEY, 0x12345, -9}}));
-
-        modFrmTranslateText::UnhookTranslateWindow();
-        info = system;
-        QCOMPARE(SendMessage(&window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 4711);
-        QCOMPARE(info.ptMinTrackSize.y, system.ptMinTrackSize.y);
     }
 
     // Start-up leaves the window hidden, its banner on the welcome page for level 0 or out of the
