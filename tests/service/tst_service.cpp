@@ -41,16 +41,15 @@ QByteArray get(const QByteArray &target, const QByteArray &headers = "Host: a\r\
 
 QByteArray post(const QByteArray &form, const QByteArray &path = "/lexorn/banner.php")
 {
-    return "POST " + path +
-           " HTTP/1.1\r\nHost: a\r\nContent-Length: " + QByteArray::number(form.size()) +
-           "\r\n\r\n" + form;
+    const QByteArray length = QByteArray::number(form.size());
+    return "POST " + path + " HTTP/1.1\r\nHost: a\r\nContent-Length: " + length + "\r\n\r\n" + form;
 }
 
 // A sign-in as the program sends it, its query padded to `length` bytes.
 QByteArray signIn(const QByteArray &user, const QByteArray &password, qsizetype length = 0)
 {
-    const QByteArray query = "username=" + user + "&password=" + password + "&pad=";
-    return "/lexorn/settings.php?" + query.leftJustified(length, 'a');
+    return "/lexorn/settings.php?" +
+           ("username=" + user + "&password=" + password + "&pad=").leftJustified(length, 'a');
 }
 
 // The text filled in as the program fills the demo template: UTF-8, percent-encoded.
@@ -59,21 +58,19 @@ QByteArray translate(const QString &text, const QByteArray &pair = "src=en&dest=
     return get("/lexorn/translate.php?" + pair + "&text=" + QUrl::toPercentEncoding(text));
 }
 
-// Answers each NUL-ended text with the text itself, after a pause, and notes each start in
+// The demo configuration with a stand-in for apertium in `folder`. It offers one mode, and
+// answers each NUL-ended text with the text itself, after a pause, and notes each start in
 // "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail.
-const QByteArray Echo =
-    "#!/bin/sh\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
-    "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
-    "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $t in *fault-end*) exit 3;;\n"
-    "*fault-hang*) sleep 60;; *fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
-    "esac; printf \"%s\\0\" \"$t\"; done'\n";
-
-// The demo configuration with Echo for apertium in `folder`; it offers one mode.
 QString withEcho(const QTemporaryDir &folder)
 {
     QFile script(folder.filePath("fake-apertium"));
     script.open(QIODevice::WriteOnly);
-    script.write(Echo);
+    script.write("#!/bin/sh\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
+                 "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
+                 "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $t in\n"
+                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;;\n"
+                 "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
+                 "esac; printf \"%s\\0\" \"$t\"; done'\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return ServiceRunner::withLine(ServiceRunner::demoConfig(), "apertium",
                                    "program = " + script.fileName() + "\ntimeout = 5");
@@ -131,18 +128,16 @@ private Q_SLOTS:
         for (const char *text : {"t0", "t1", "t2", "t3", "t4", "t5", "fault-hang"})
             replies.emplace_back(manager.get(QNetworkRequest(
                 echo.url(QString("/lexorn/translate.php?src=en&dest=es&text=") + text))));
-        for (int i = 0; i < 6; ++i) {
-            QTRY_VERIFY(replies.at(i)->isFinished());
-            QVERIFY(replies.at(i)->readAll().contains(">t" + QByteArray::number(i) + "</"));
-        }
+        for (int i = 0; i < 6; ++i)
+            QTRY_VERIFY(replies.at(i)->isFinished() &&
+                        replies.at(i)->peek(4096).contains(">t" + QByteArray::number(i) + "</"));
         QCOMPARE(starts.readAll(), ""); // all went to that engine
         // A hanging engine holds up no sign-in, and is ended after the time-out.
         QVERIFY(echo.settingsAnswer("demo@lexorn.example", "demo-password").startsWith("valid:"));
-        QNetworkReply *hanging = replies.back().get();
-        QVERIFY(!hanging->isFinished());
-        QTRY_VERIFY_WITH_TIMEOUT(hanging->isFinished(), 20000);
-        QCOMPARE(hanging->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 504);
-        QVERIFY(hanging->readAll().contains(Failed));
+        QVERIFY(!replies.back()->isFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(replies.back()->isFinished(), 20000);
+        QCOMPARE(replies.back()->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 504);
+        QVERIFY(replies.back()->readAll().contains(Failed));
         QVERIFY(rawHttp(echo.port(), translate("dog")).contains(">dog</")); // from a fresh engine
     }
 
@@ -212,14 +207,11 @@ private Q_SLOTS:
         row("taken, not changed", get(signIn("demo@lexorn.example", Secret + "-17")), 200, wrong);
         // The program encodes each UTF-16 unit on its own, so a character beyond U+FFFF arrives
         // as two three-byte sequences; the service shows a language code it does not know.
-        const auto code = [&](const char *name, const QByteArray &sent, const QByteArray &shown) {
-            row(name, get("/lexorn/translate.php?text=a&dest=es&src=zz" + sent), 404,
-                "zz" + shown + " to es");
-        };
-        code("emoji as the program writes it", "%ED%A0%BD%ED%B8%80", "\xF0\x9F\x98\x80");
-        code("noncharacter U+FFFF", "%EF%BF%BF", "\xEF\xBF\xBF");
-        code("half without its partner", "x%ED%A0%BDy", "x\xEF\xBF\xBDy");
-        code("byte that is no UTF-8", "x%FFy", "x\xEF\xBF\xBDy");
+        const QByteArray zz = "/lexorn/translate.php?text=a&dest=es&src=zz";
+        row("program's emoji", get(zz + "%ED%A0%BD%ED%B8%80"), 404, "zz\xF0\x9F\x98\x80 to es");
+        row("noncharacter U+FFFF", get(zz + "%EF%BF%BF"), 404, "zz\xEF\xBF\xBF to es");
+        row("half without its partner", get(zz + "x%ED%A0%BDy"), 404, "zzx\xEF\xBF\xBDy to es");
+        row("byte that is no UTF-8", get(zz + "x%FFy"), 404, "zzx\xEF\xBF\xBDy to es");
         row("emoji in a form", post("userid=1&dest_lang=es&text=a&src_lang=zz%ED%A0%BD%ED%B8%80"),
             200, "zz\xF0\x9F\x98\x80 to ");
         row("en to es", translate("The house is red."), 200, "casa");
@@ -271,30 +263,27 @@ private Q_SLOTS:
     void programSignIn_data()
     {
         QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("password");
         QTest::addColumn<QString>("prompt"); // of the one message box shown, none when empty
-        dataRow("disabled", Leaving, QString(Secret + "-leaving"),
-                "This account has been disabled.");
+        dataRow("disabled", Leaving, Secret + "-leaving", "This account has been disabled.");
         // In any case of letters; '+' in the password is itself.
-        dataRow("signed up", Newcomer.toLower(), QString(Secret + "+biscuits 42"), "");
+        dataRow("signed up", Newcomer.toLower(), Secret + "+biscuits 42", "");
     }
 
     void programSignIn()
     {
         QFETCH(QString, user);
-        QFETCH(QString, password);
+        QFETCH(QByteArray, password);
         QFETCH(QString, prompt);
         storeCredentials(user, password);
         MessageBoxRecorder boxes;
-        boxes.onShow = [](const MessageBoxRequest &) { // leaves the login dialog if it comes
-            QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide);
-        };
+        // Leaves the login dialog, should one come.
+        boxes.onShow = [](auto &) { QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide); };
         QCOMPARE(loadSettingsEnding(), prompt.isEmpty() ? -1 : 1);
         QCOMPARE(boxes.prompts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
         if (!prompt.isEmpty())
             return;
-        QCOMPARE(SessionSettings.Providers.size(), 2);
-        const Provider &back = SessionSettings.Providers.at(1);
+        const Provider back = SessionSettings.Providers.value(1);
         QCOMPARE(SessionSettings.Languages.value(back.SourceLanguage.toInt()).Name, "Español");
         QCOMPARE(back.UrlTemplate, service->url("/lexorn/translate.php?").toString() +
                                        "src=%src_lang%&dest=%dest_lang%&text=%text_encode%");
@@ -304,9 +293,8 @@ private Q_SLOTS:
     {
         const QString user = unique("Admin");
         QByteArray output;
-        QCOMPARE(service->run({"--add-user", user, "--level", "2", "--cap", "40"},
-                              Secret + "-admin\n", &output),
-                 0);
+        const QStringList add = {"--add-user", user, "--level", "2", "--cap", "40"};
+        QCOMPARE(service->run(add, Secret + "-admin\n", &output), 0);
         // The id printed is the one the answer gives.
         QVERIFY(service->settingsAnswer(user.toLower(), Secret + "-admin")
                     .contains("\nabout:\tuserid\t" + output.split('\t').value(1).trimmed() +

@@ -18,17 +18,15 @@ QByteArray httpGet(const QUrl &url)
 
 QByteArray rawHttp(quint16 port, const QByteArray &request)
 {
-    static const QRegularExpression length("(?i)\r\ncontent-length: *(\\d+)\r\n");
+    static const QRegularExpression head(
+        "(?i)^(?:[^\r]+\r\n)+?content-length: *(\\d+)\r\n(?:[^\r]+\r\n)*\r\n");
     QTcpSocket socket;
     socket.connectToHost("127.0.0.1", port);
     socket.write(request);
     QByteArray answer;
     while (socket.waitForReadyRead(10000)) {
-        answer += socket.readAll();
-        const qsizetype headEnd = answer.indexOf("\r\n\r\n");
-        const auto match = length.match(QString::fromLatin1(answer.first(headEnd + 2)));
-        if (headEnd > 0 && match.hasMatch() &&
-            answer.size() - headEnd - 4 >= match.captured(1).toLongLong())
+        const auto match = head.match(QString::fromLatin1(answer += socket.readAll()));
+        if (match.hasMatch() && answer.size() - match.capturedEnd() >= match.captured(1).toInt())
             break;
     }
     return answer;

@@ -14,8 +14,7 @@ QString ServiceRunner::demoConfig()
 
 ServiceRunner::ServiceRunner(const QString &config)
 {
-    QFile file(configPath());
-    if (file.open(QIODevice::WriteOnly))
+    if (QFile file(configPath()); file.open(QIODevice::WriteOnly))
         file.write(config.toUtf8());
     m_process.setReadChannel(QProcess::StandardError); // where it says it listens
 }
