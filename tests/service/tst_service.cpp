@@ -6,15 +6,17 @@
 #include "support/signin.h"
 #include "support/testmain.h"
 
-#include <QDir>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUuid>
 
 #include <map>
 #include <memory>
+#include <vector>
 
 using namespace platform;
 
@@ -29,6 +31,7 @@ QString unique(const QString &name)
     return name + '.' + QUuid::createUuid().toString(QUuid::Id128) + "@example.org";
 }
 
+// Leaving signs in once and is disabled; Newcomer signs up through the form.
 const QString Leaving = unique("leaving"), Newcomer = unique("New");
 const QByteArray Secret = "Quokka"; // in every password sent, to show up in no answer, log or file
 const QByteArray ReportId = QUuid::createUuid().toByteArray(QUuid::Id128);
@@ -181,7 +184,7 @@ private Q_SLOTS:
         row("empty post to a page", post("", "/lexorn/translating.php"), 200);
         // As the program posts a report: only the text is percent-encoded, as UTF-8.
         const QByteArray reported = "userid=" + ReportId + "&src_lang=en&dest_lang=es";
-        row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "charset=utf-8");
+        row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "html; charset=utf-8");
         row("report without text", post(reported), 400);
         // Passwords the program could not send, or too short; a refused form keeps the address,
         // escaped. A browser sends a space as '+'.
