@@ -7,45 +7,44 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-// The real lexorn-service, started on a free loopback port with a configuration of its own in a
-// temporary folder (its SQLite database lands there too), and stopped when this goes away.
+// The real lexorn-service on a free loopback port, with its configuration (and an SQLite database)
+// in a temporary folder of its own; stopped when this goes away.
 class ServiceRunner
 {
 public:
-    // The shipped demonstration configuration (service/demo.ini).
-    static QString demoConfig();
-    // The configuration with its "database =" line replaced.
-    static QString withDatabase(const QString &config, const QString &database);
-    // The configuration with one line added to the end of a section.
-    static QString withLine(const QString &config, const QString &section, const QString &line);
-    // LEXORN_TEST_PG, the PostgreSQL server the tests may use; empty when none.
-    static QString testPostgres();
+    static QString demoConfig(); // service/demo.ini
+    // The configuration with a section of one line added; a later key wins over an earlier one.
+    static QString withLine(const QString &config, const QString &section, const QString &line)
+    {
+        return config + "\n[" + section + "]\n" + line + '\n';
+    }
 
     explicit ServiceRunner(const QString &config = demoConfig());
-    ~ServiceRunner();
-    ServiceRunner(const ServiceRunner &) = delete;
-    ServiceRunner &operator=(const ServiceRunner &) = delete;
+    ~ServiceRunner() { stop(); }
 
-    // Starts the service and waits until it listens. False (with the reason) when it did not.
+    // Waits until the service listens; false (the reason in *error and the log) when it does not.
     bool start(QString *error = nullptr);
-    void stop();
+    void stop()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
 
     quint16 port() const { return m_port; }
-    QByteArray hostAndPort() const; // "127.0.0.1:PORT", the form LEXORN_SERVICE_HOST takes
-    QUrl url(const QString &pathAndQuery) const;
+    QByteArray hostAndPort() const { return "127.0.0.1:" + QByteArray::number(m_port); }
+    QUrl url(const QString &path) const { return QUrl("http://" + hostAndPort() + path); }
     QString directory() const { return m_dir.path(); }
     // The answer to a sign-in whose query is built as the program builds it, values unescaped.
     QByteArray settingsAnswer(const QString &user, const QString &password) const;
+    QByteArray log() { return m_log += m_process.readAllStandardError(); } // all it wrote so far
 
-    // Everything the service wrote to standard error so far: its log.
-    QByteArray log();
-
-    // Runs lexorn-service --config with more arguments (an administrative command) and waits.
+    // Runs lexorn-service --config with more arguments (an administrative command) and waits;
+    // *output gets what it wrote to standard output and error.
     int run(const QStringList &arguments, const QByteArray &input = {},
-            QByteArray *output = nullptr, QByteArray *errors = nullptr) const;
+            QByteArray *output = nullptr) const;
 
 private:
-    QString configPath() const;
+    QString configPath() const { return m_dir.filePath("service.ini"); }
 
     QTemporaryDir m_dir;
     QProcess m_process;

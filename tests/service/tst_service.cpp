@@ -1,0 +1,358 @@
+#include "startup/frmlogin.h"
+#include "startup/sessionsettings.h"
+#include "support/httpcall.h"
+#include "support/recorders.h"
+#include "support/servicerunner.h"
+#include "support/signin.h"
+#include "support/testmain.h"
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUuid>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+using namespace platform;
+
+// The real lexorn-service on SQLite, and on the PostgreSQL server LEXORN_TEST_PG names
+// (scripts/pg-cluster start DIR PORT makes one): sent bytes as they are, signed in to by the
+// program's own loader, translating with Apertium or with stand-ins for its engine.
+namespace {
+
+// A PostgreSQL database outlives the test, so each run makes addresses of its own.
+QString unique(const QString &name)
+{
+    return name + '.' + QUuid::createUuid().toString(QUuid::Id128) + "@example.org";
+}
+
+// Leaving signs in once and is disabled; Newcomer signs up through the form.
+const QString Leaving = unique("leaving"), Newcomer = unique("New");
+const QByteArray Secret = "Quokka"; // in every password sent, to show up in no answer, log or file
+const QByteArray ReportId = QUuid::createUuid().toByteArray(QUuid::Id128);
+const QByteArray Failed = "ERROR: Translation failed";
+
+QByteArray get(const QByteArray &target, const QByteArray &headers = "Host: a\r\n")
+{
+    return "GET " + target + " HTTP/1.1\r\n" + headers + "\r\n";
+}
+
+QByteArray post(const QByteArray &form, const QByteArray &path = "/lexorn/banner.php")
+{
+    const QByteArray length = QByteArray::number(form.size());
+    return "POST " + path + " HTTP/1.1\r\nHost: a\r\nContent-Length: " + length + "\r\n\r\n" + form;
+}
+
+// A sign-in as the program sends it, its query padded to `length` bytes.
+QByteArray signIn(const QByteArray &user, const QByteArray &password, qsizetype length = 0)
+{
+    return "/lexorn/settings.php?" +
+           ("username=" + user + "&password=" + password + "&pad=").leftJustified(length, 'a');
+}
+
+// The text filled in as the program fills the demo template: UTF-8, percent-encoded.
+QByteArray translate(const QString &text, const QByteArray &pair = "src=en&dest=es")
+{
+    return get("/lexorn/translate.php?" + pair + "&text=" + QUrl::toPercentEncoding(text));
+}
+
+// The demo configuration with a stand-in for apertium in `folder`. It offers one mode, and
+// answers each NUL-ended text with the text itself, after a pause, and notes each start in
+// "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail.
+QString withEcho(const QTemporaryDir &folder)
+{
+    QFile script(folder.filePath("fake-apertium"));
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
+                 "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
+                 "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $t in\n"
+                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;;\n"
+                 "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
+                 "esac; printf \"%s\\0\" \"$t\"; done'\n");
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return ServiceRunner::withLine(ServiceRunner::demoConfig(), "apertium",
+                                   "program = " + script.fileName() + "\ntimeout = 5");
+}
+
+} // namespace
+
+class TestService : public QObject
+{
+    Q_OBJECT
+
+    std::map<QString, std::unique_ptr<ServiceRunner>> services; // one per database, kept
+    ServiceRunner *service = nullptr;
+    QTemporaryDir folder;
+    ServiceRunner echo{withEcho(folder)};
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(echo.start(), echo.log().constData()); }
+
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("database");
+        dataRow("sqlite", QString("service.sqlite"));
+        dataRow("postgresql", qEnvironmentVariable("LEXORN_TEST_PG"));
+    }
+
+    void init()
+    {
+        QFETCH_GLOBAL(QString, database);
+        if (database.isEmpty())
+            QSKIP("LEXORN_TEST_PG names no PostgreSQL server");
+        std::unique_ptr<ServiceRunner> &runner = services[database];
+        if (!runner) {
+            runner = std::make_unique<ServiceRunner>(
+                ServiceRunner::demoConfig().replace("= demo.sqlite", "= " + database));
+            QVERIFY2(runner->start(), runner->log().constData());
+            QCOMPARE(runner->run({"--add-user", Leaving}, Secret + "-leaving\n"), 0);
+            // The credentials are remembered now: disabling must still win.
+            QVERIFY(runner->settingsAnswer(Leaving, Secret + "-leaving").startsWith("valid:"));
+            QCOMPARE(runner->run({"--disable-user", Leaving.toUpper()}), 0);
+        }
+        service = runner.get();
+        qputenv("LEXORN_SERVICE_HOST", service->hostAndPort());
+    }
+
+    // One engine for its one mode, kept until it fails.
+    void engine()
+    {
+        const QByteArray settings = echo.settingsAnswer("demo@lexorn.example", "demo-password");
+        QVERIFY(settings.contains("\teng-spa\t") && !settings.contains("\tspa-eng\t"));
+        QFile starts(folder.filePath("starts")); // made by the engine started with the service
+        QVERIFY(starts.open(QIODevice::ReadOnly) && starts.readAll().endsWith("eng-spa\n"));
+        QNetworkAccessManager manager;
+        std::vector<std::unique_ptr<QNetworkReply>> replies; // waiting their turn
+        for (const char *text : {"t0", "t1", "t2", "t3", "t4", "t5", "fault-hang"})
+            replies.emplace_back(manager.get(QNetworkRequest(
+                echo.url(QString("/lexorn/translate.php?src=en&dest=es&text=") + text))));
+        for (int i = 0; i < 6; ++i)
+            QTRY_VERIFY(replies.at(i)->isFinished() &&
+                        replies.at(i)->peek(4096).contains(">t" + QByteArray::number(i) + "</"));
+        QCOMPARE(starts.readAll(), ""); // all went to that engine
+        // A hanging engine holds up no sign-in, and is ended after the time-out.
+        QVERIFY(echo.settingsAnswer("demo@lexorn.example", "demo-password").startsWith("valid:"));
+        QVERIFY(!replies.back()->isFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(replies.back()->isFinished(), 20000);
+        QCOMPARE(replies.back()->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 504);
+        QVERIFY(replies.back()->readAll().contains(Failed));
+        QVERIFY(rawHttp(echo.port(), translate("dog")).contains(">dog</")); // from a fresh engine
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("shows");
+        QTest::addColumn<bool>("toEcho"); // the service with the stand-in engine
+        const auto row = [](const char *name, const QByteArray &request, int status,
+                            const QByteArray &shows = {}, bool toEcho = false) {
+            QTest::newRow(name) << request << status << shows << toEcho;
+        };
+        const QByteArray leaving = Leaving.toUtf8(), password = Secret + "-leaving";
+        const QByteArray in = signIn(leaving, password);
+        row("query of 64 KiB", get(signIn(leaving, password, 64 * 1024)), 200, "\tfatal\t");
+        row("query one byte longer", get(signIn(leaving, password, 64 * 1024 + 1)), 414);
+        row("query of 1 MiB", get(signIn(leaving, password, 1 << 20)), 414);
+        const QByteArray report = "userid=1&src_lang=en&dest_lang=es&text=";
+        row("body of 1 MiB", post(report.leftJustified(1 << 20, 'b')), 200);
+        // Refused from the headers alone, before the body arrives.
+        row("body one byte longer", post(QByteArray((1 << 20) + 1, 'b')).first(99), 413);
+        row("not http", "hello there\r\n\r\n", 400);
+        row("no host", "GET / HTTP/1.1\r\n\r\n", 400);
+        row("no colon", get("/", "Host: a\r\nnonsense\r\n"), 400);
+        row("two lengths", get("/", "Host: a\r\nContent-Length: 1\r\nContent-Length: 2\r\n"), 400);
+        row("control byte", get(in, "Host: a\r\nX-A: a\x01z\r\n"), 400);
+        row("absolute target", get("http://lexorn/"), 400);
+        row("bad port", get("/", "Host: lexorn:99999\r\n"), 400);
+        row("chunked", get("/", "Host: a\r\nTransfer-Encoding: chunked\r\n"), 411);
+        row("unknown method", "BREW / HTTP/1.1\r\nHost: a\r\n\r\n", 501);
+        row("other version", "GET " + in + " HTTP/2.0\r\n\r\n", 505);
+        row("many headers", get(in, QByteArray("X: 1\r\n").repeated(200)), 431);
+        row("huge header", get("/", "X-A: " + QByteArray(40000, 'h') + "\r\n"), 431);
+        row("HTTP/1.0 without host", "GET /lexorn/welcome.php HTTP/1.0\r\n\r\n", 200);
+        row("wrong method", "DELETE " + in + " HTTP/1.1\r\nHost: a\r\n\r\n", 405);
+        row("path lookalike", get("/lexorn/settingsXphp"), 404);
+        row("found", get("/lexorn/findtran.php?src_lang=en&trg_lang=es"), 200, "Tomás Ibarra");
+        row("none", get("/lexorn/findtran.php?src_lang=es&trg_lang=es"), 200, "No translators");
+        // The program's views may post to the pages they show.
+        row("empty post to a page", post("", "/lexorn/translating.php"), 200);
+        // As the program posts a report: only the text is percent-encoded, as UTF-8.
+        const QByteArray reported = "userid=" + ReportId + "&src_lang=en&dest_lang=es";
+        row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "html; charset=utf-8");
+        row("report without text", post(reported), 400);
+        // Passwords the program could not send, or too short; a refused form keeps the address,
+        // escaped. A browser sends a space as '+'.
+        const auto signUp = [](const QByteArray &email, const QByteArray &password) {
+            return post("email=" + email + "&password=" + password, "/lexorn/signup.php");
+        };
+        row("signed up", signUp(Newcomer.toUtf8(), Secret + "%2Bbiscuits+42"), 200);
+        row("not an address", signUp("a%22%3Cb%3E", Secret + "-17"), 400,
+            "value=\"a&quot;&lt;b&gt;\"");
+        row("seven characters", signUp("seven@example.org", Secret + "1"), 400);
+        row("unsendable", signUp("amp@example.org", Secret + "%26pepper"), 400);
+        row("taken", signUp("DEMO@Lexorn.Example", Secret + "-17"), 409);
+        const QByteArray wrong =
+            "error:\tlogin\tThe e-mail address or the password is not correct.\n";
+        row("wrong password", get(signIn("demo@lexorn.example", "demo-passwort")), 200, wrong);
+        row("unknown", get(signIn("nobody@lexorn.example", "demo-password")), 200, wrong);
+        row("no password", get(signIn("demo@lexorn.example", "")), 200, wrong);
+        // The program does not escape the user name: "&" ends it early.
+        row("ampersand", get(signIn("demo&x@lexorn.example", "demo-password")), 200, wrong);
+        // A wrong password does not give the state away.
+        row("disabled, wrong password", get(signIn(leaving, "guessing-1")), 200, wrong);
+        row("refused sign-up", get(signIn("seven@example.org", Secret + "1")), 200, wrong);
+        row("taken, not changed", get(signIn("demo@lexorn.example", Secret + "-17")), 200, wrong);
+        // The program encodes each UTF-16 unit on its own, so a character beyond U+FFFF arrives
+        // as two three-byte sequences; the service shows a language code it does not know.
+        const QByteArray zz = "/lexorn/translate.php?text=a&dest=es&src=zz";
+        row("program's emoji", get(zz + "%ED%A0%BD%ED%B8%80"), 404, "zz\xF0\x9F\x98\x80 to es");
+        row("noncharacter U+FFFF", get(zz + "%EF%BF%BF"), 404, "zz\xEF\xBF\xBF to es");
+        row("half without its partner", get(zz + "x%ED%A0%BDy"), 404, "zzx\xEF\xBF\xBDy to es");
+        row("byte that is no UTF-8", get(zz + "x%FFy"), 404, "zzx\xEF\xBF\xBDy to es");
+        row("emoji in a form", post("userid=1&dest_lang=es&text=a&src_lang=zz%ED%A0%BD%ED%B8%80"),
+            200, "zz\xF0\x9F\x98\x80 to ");
+        row("en to es", translate("The house is red."), 200, "casa");
+        row("paragraphs", translate("The house.\n\nThe dog [is] big."), 200, "perro [");
+        row("es to en", translate("El niño come manzanas.", "src=es&dest=en"), 200, "apples");
+        row("pair not offered", translate("house", "src=en&dest=de"), 404, Failed);
+        row("mode not installed", translate("casa", "src=es&dest=en"), 404, Failed, true);
+        // What the text holds of Apertium's stream format or of HTML comes back as it was. A
+        // failed engine is ended: the row after it needs a fresh one.
+        const auto echoed = [&](const char *name, const QString &text) {
+            const QString html = text.toHtmlEscaped().replace('\n', "<br>");
+            row(name, translate(text), 200, "\"result\">" + html.toUtf8() + "</div>", true);
+        };
+        row("engine ends", translate("fault-end"), 502, Failed, true);
+        echoed("stream's own characters", "a [b] ^c$ <d> @e \\f /g {h} ~i *j #k");
+        echoed("markup", "1 < 2 & \"3\" </div> &amp;");
+        row("engine answers without end", translate("fault-flood"), 502, Failed, true);
+        echoed("blank line", "First one.\n\nSecond one");
+        echoed("spaces and tabs", "  two   spaces\tand a tab  ");
+        echoed("full stops", "End. Of.. It...");
+        echoed("beyond ASCII", "niño € \U0001F600");
+    }
+
+    void answers()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(QByteArray, shows);
+        QFETCH(bool, toEcho);
+        const QByteArray answer = rawHttp((toEcho ? &echo : service)->port(), request);
+        QCOMPARE(answer.mid(9, 3).toInt(), status);
+        QVERIFY2(answer.contains(shows) && !answer.contains(Secret), answer.left(400).constData());
+    }
+
+    void requestInTwoParts()
+    {
+        QTcpSocket socket;
+        socket.connectToHost("127.0.0.1", service->port());
+        // A report with its body, then a request cut in two: framed right, and holding up nobody.
+        socket.write(post("userid=1&src_lang=en&dest_lang=es&text=x") + "GET /none HTTP/1.1\r\nHo");
+        QTRY_COMPARE(socket.bytesToWrite(), 0);
+        QVERIFY(rawHttp(service->port(), get("/lexorn/welcome.php")).startsWith("HTTP/1.1 200 "));
+        socket.write("st: a\r\n\r\n");
+        QByteArray got;
+        QTRY_VERIFY((got += socket.readAll()).contains("HTTP/1.1 404 "));
+        QVERIFY2(got.startsWith("HTTP/1.1 200 "), got.constData());
+    }
+
+    void programSignIn_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QString>("prompt"); // of the one message box shown, none when empty
+        dataRow("disabled", Leaving, Secret + "-leaving", "This account has been disabled.");
+        // In any case of letters; '+' in the password is itself.
+        dataRow("signed up", Newcomer.toLower(), Secret + "+biscuits 42", "");
+    }
+
+    void programSignIn()
+    {
+        QFETCH(QString, user);
+        QFETCH(QByteArray, password);
+        QFETCH(QString, prompt);
+        storeCredentials(user, password);
+        MessageBoxRecorder boxes;
+        // Leaves the login dialog, should one come.
+        boxes.onShow = [](auto &) { QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide); };
+        QCOMPARE(loadSettingsEnding(), prompt.isEmpty() ? -1 : 1);
+        QCOMPARE(boxes.prompts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
+        if (!prompt.isEmpty())
+            return;
+        const Provider back = SessionSettings.Providers.value(1);
+        QCOMPARE(SessionSettings.Languages.value(back.SourceLanguage.toInt()).Name, "Español");
+        QCOMPARE(back.UrlTemplate, service->url("/lexorn/translate.php?").toString() +
+                                       "src=%src_lang%&dest=%dest_lang%&text=%text_encode%");
+    }
+
+    void administration()
+    {
+        const QString user = unique("Admin");
+        QByteArray output;
+        const QStringList add = {"--add-user", user, "--level", "2", "--cap", "40"};
+        QCOMPARE(service->run(add, Secret + "-admin\n", &output), 0);
+        // The id printed is the one the answer gives.
+        QVERIFY(service->settingsAnswer(user.toLower(), Secret + "-admin")
+                    .contains("\nabout:\tuserid\t" + output.split('\t').value(1).trimmed() +
+                              "\nabout:\tlevel\t2\nabout:\tcap\t40\n"));
+        QCOMPARE(service->run({"--add-user", user}, Secret + "-other\n"), 1);
+        QCOMPARE(service->run({"--enable-user", Leaving}), 0);
+        QVERIFY(service->settingsAnswer(Leaving, Secret + "-leaving").startsWith("valid:"));
+        QCOMPARE(service->run({"--disable-user", unique("nobody")}), 1);
+        QCOMPARE(service->run({"--list-reports"}, {}, &output), 0);
+        QCOMPARE(output.count(ReportId), 1); // the report without text is not kept
+        QVERIFY(output.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n"));
+    }
+
+    void refusedConfiguration_data()
+    {
+        QTest::addColumn<QString>("added"); // to the demo configuration
+        QTest::addColumn<QString>("reason");
+        dataRow("beyond Latin-1", "[languages]\n3 = ja, 日本語", "ISO-8859-1");
+        dataRow("index out of reach", "[languages]\n7 = de, Deutsch", "index 7");
+        dataRow("same code twice", "[languages]\n3 = en, Englisch", "twice");
+        dataRow("unlisted language", "[apertium]\nen -> fr = eng-fra", "fr is not listed");
+        dataRow("marker text may hold", "[apertium]\nresult_end = &amp;", "result_end");
+        dataRow("cap beyond 16 bits", "[accounts]\ncap = 40000", "cap");
+        dataRow("misspelt key", "[service]\nprot = 80", "unknown key");
+        dataRow("unknown section", "[extras]\na = b", "unknown section");
+        dataRow("relative link", "[links]\nwelcome = welcome.php", "welcome");
+    }
+
+    void refusedConfiguration()
+    {
+        QFETCH(QString, added);
+        QFETCH(QString, reason);
+        ServiceRunner refusing(ServiceRunner::demoConfig() + '\n' + added);
+        QByteArray errors;
+        QCOMPARE(refusing.run({}, {}, &errors), 2);
+        QVERIFY2(errors.contains(reason.toUtf8()), errors.constData());
+        QVERIFY(!QFile::exists(refusing.directory() + "/demo.sqlite"));
+    }
+
+    void passwordKeptNowhere() // last: it stops the services
+    {
+        service->stop();
+        const QByteArray log = service->log();
+        QVERIFY2(!log.contains(Secret) && !log.contains("password="), log.constData());
+        // One line per request, from the guard and from the server, without the query.
+        QVERIFY(log.contains(" GET /lexorn/settings.php 414 ") &&
+                log.contains(" GET /lexorn/settings.php 200 "));
+        // The SQLite database and the rest of its folder; a PostgreSQL server keeps none there.
+        const QString folder = service->directory();
+        QVERIFY(QProcess::execute("grep", {"-rqa", Secret, folder}) == 1);
+        QFETCH_GLOBAL(QString, database);
+        const bool hashed = QProcess::execute("grep", {"-rqa", "pbkdf2-sha256\\$", folder}) == 0;
+        QCOMPARE(hashed, !database.startsWith("postgresql:"));
+    }
+};
+
+LEXORN_TEST_MAIN(TestService)
+#include "tst_service.moc"
