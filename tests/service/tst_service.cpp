@@ -146,10 +146,8 @@ private Q_SLOTS:
 
     void answers_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("shows");
-        QTest::addColumn<bool>("toEcho"); // the service with the stand-in engine
+        // toEcho: the service with the stand-in engine
+        columns<QByteArray, int, QByteArray, bool>({"request", "status", "shows", "toEcho"});
         const auto row = [](const char *name, const QByteArray &request, int status,
                             const QByteArray &shows = {}, bool toEcho = false) {
             QTest::newRow(name) << request << status << shows << toEcho;
@@ -240,10 +238,8 @@ private Q_SLOTS:
 
     void answers()
     {
-        QFETCH(QByteArray, request);
-        QFETCH(int, status);
-        QFETCH(QByteArray, shows);
-        QFETCH(bool, toEcho);
+        auto [request, status, shows, toEcho] =
+            fetch<QByteArray, int, QByteArray, bool>("request", "status", "shows", "toEcho");
         const QByteArray answer = rawHttp((toEcho ? &echo : service)->port(), request);
         QCOMPARE(answer.mid(9, 3).toInt(), status);
         QVERIFY2(answer.contains(shows) && !answer.contains(Secret), answer.left(400).constData());
@@ -265,9 +261,8 @@ private Q_SLOTS:
 
     void programSignIn_data()
     {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QByteArray>("password");
-        QTest::addColumn<QString>("prompt"); // of the one message box shown, none when empty
+        // prompt: of the one message box shown, none when empty
+        columns<QString, QByteArray, QString>({"user", "password", "prompt"});
         dataRow("disabled", Leaving, Secret + "-leaving", "This account has been disabled.");
         // In any case of letters; '+' in the password is itself.
         dataRow("signed up", Newcomer.toLower(), Secret + "+biscuits 42", "");
@@ -275,15 +270,15 @@ private Q_SLOTS:
 
     void programSignIn()
     {
-        QFETCH(QString, user);
-        QFETCH(QByteArray, password);
-        QFETCH(QString, prompt);
+        auto [user, password, prompt] =
+            fetch<QString, QByteArray, QString>("user", "password", "prompt");
         storeCredentials(user, password);
         MessageBoxRecorder boxes;
         // Leaves the login dialog, should one come.
         boxes.onShow = [](auto &) { QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide); };
         QCOMPARE(loadSettingsEnding(), prompt.isEmpty() ? -1 : 1);
-        QCOMPARE(boxes.prompts(), prompt.isEmpty() ? QStringList() : QStringList{prompt});
+        QCOMPARE(boxes.seen(),
+                 prompt.isEmpty() ? QStringList() : QStringList{"Error 16 " + prompt});
         if (!prompt.isEmpty())
             return;
         const Provider back = SessionSettings.Providers.value(1);
@@ -313,8 +308,8 @@ private Q_SLOTS:
 
     void refusedConfiguration_data()
     {
-        QTest::addColumn<QString>("added"); // to the demo configuration
-        QTest::addColumn<QString>("reason");
+        // added: to the demo configuration
+        columns<QString, QString>({"added", "reason"});
         dataRow("beyond Latin-1", "[languages]\n3 = ja, 日本語", "ISO-8859-1");
         dataRow("index out of reach", "[languages]\n7 = de, Deutsch", "index 7");
         dataRow("same code twice", "[languages]\n3 = en, Englisch", "twice");
@@ -328,8 +323,7 @@ private Q_SLOTS:
 
     void refusedConfiguration()
     {
-        QFETCH(QString, added);
-        QFETCH(QString, reason);
+        auto [added, reason] = fetch<QString, QString>("added", "reason");
         ServiceRunner refusing(ServiceRunner::demoConfig() + '\n' + added);
         QByteArray errors;
         QCOMPARE(refusing.run({}, {}, &errors), 2);
