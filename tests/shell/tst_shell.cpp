@@ -1,6 +1,8 @@
 #include "platform/trayicon.h"
 #include "platform/windowproc.h"
 #include "shell/frmtrayicon.h"
+#include "shell/modfrmmain.h"
+#include "shell/modhotkey.h"
 #include "shell/modtrayicon.h"
 #include "startup/frmmain.h"
 #include "support/recorders.h"
@@ -14,7 +16,7 @@
 
 using namespace platform;
 
-class TrayIconTest : public QObject
+class ShellTest : public QObject
 {
     Q_OBJECT
 
@@ -122,6 +124,51 @@ private Q_SLOTS:
         QVERIFY(Shell_NotifyIcon(NIM_DELETE, data));
     }
 
+    // The main window's hook answers the hot key message and shows the translation window; every
+    // other message reaches the window's own procedure as it was, and so does everything once the
+    // hook is gone.
+    void hotKeyHook_data()
+    {
+        columns<bool, UINT, WPARAM, LPARAM, QString>(
+            {"hooked", "message", "wParam", "lParam", "outcome"});
+        const UINT hotKey = WM_HOTKEY;
+        dataRow("mouse move", true, UINT(WM_MOUSEMOVE), WPARAM(1), LPARAM(0x203), "nothing");
+        dataRow("the hot key's neighbour", true, hotKey + 1, WPARAM(1), LPARAM(0), "nothing");
+        dataRow("wide values", true, UINT(0xC123), ~WPARAM(0), LPARAM(-2), "nothing");
+        dataRow("the registered identifier", true, hotKey, WPARAM(1), LPARAM(0), "window");
+        dataRow("257 is 1 in eight bits", true, hotKey, WPARAM(257), LPARAM(0), "window");
+        dataRow("slot 0", true, hotKey, WPARAM(0), LPARAM(0), "nothing");
+        dataRow("unregistered", true, hotKey, WPARAM(2), LPARAM(0), "nothing");
+        dataRow("256 is 0 in eight bits", true, hotKey, WPARAM(256), LPARAM(0), "nothing");
+        dataRow("unhooked", false, hotKey, WPARAM(1), LPARAM(0), "nothing");
+    }
+
+    void hotKeyHook()
+    {
+        auto [hooked, message, wParam, lParam, outcome] =
+            fetch<bool, UINT, WPARAM, LPARAM, QString>("hooked", "message", "wParam", "lParam",
+                                                       "outcome");
+        HotKeyIds = {0, 1};
+        QWidget window;
+        QList<QList<qint64>> calls;
+        SetWindowLong(&window, GWL_WNDPROC, [&](HWND w, UINT m, WPARAM wp, LPARAM lp) {
+            calls.append({w == &window, m, qint64(wp), lp});
+            return LRESULT(-7);
+        });
+        HookMainWindow(&window);
+        if (!hooked)
+            UnhookMainWindow();
+        LRESULT result = 0;
+        QCOMPARE(outcomeOf([&] { result = SendMessage(&window, message, wParam, lParam); }),
+                 outcome);
+        UnhookMainWindow();
+        MainWindowHandle = nullptr;
+        const bool answered = hooked && message == WM_HOTKEY;
+        QCOMPARE(result, answered ? 1 : -7);
+        const QList<qint64> passedOn{1, message, qint64(wParam), lParam};
+        QCOMPARE(calls, answered ? QList<QList<qint64>>() : QList<QList<qint64>>{passedOn});
+    }
+
     void exitAnsweredNoChangesNothing()
     {
         frmTrayIcon &tray = frmTrayIcon::instance();
@@ -139,5 +186,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(TrayIconTest)
-#include "tst_trayicon.moc"
+LEXORN_TEST_MAIN(ShellTest)
+#include "tst_shell.moc"
