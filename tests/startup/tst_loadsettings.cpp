@@ -62,9 +62,9 @@ private Q_SLOTS:
         const auto row = [](const char *name, int status, const QByteArray &answer,
                             const QString &outcome) { dataRow(name, status, answer, outcome); };
         const QByteArray en = "valid:\nlanguage:\t1\ten\tEnglish\n";
-        row("valid alone", 200, "valid:", "loaded ");
-        row("valid with text", 200, "valid:\tWelcome\nabout:\tuserid\t42", "loaded 42");
-        row("Latin-1 bytes one unit each", 200, "valid:\nabout:\tuserid\t\xe9\xff", "loaded éÿ");
+        row("valid alone", 200, "valid:", "loaded  ");
+        row("valid with text", 200, "valid:\tWelcome\nabout:\tuserid\t42", "loaded 42 ");
+        row("Latin-1 bytes one unit each", 200, "valid:\nabout:\tuserid\t\xe9\xff", "loaded éÿ ");
         row("empty", 200, "", invalid);
         row("404 page", 404, "<h1>404 Not Found</h1>", cannot);
         row("404 text anywhere", 200, "valid:\nlink:\tbanner\t404 Not Found", cannot);
@@ -75,7 +75,7 @@ private Q_SLOTS:
         row("login error without message", 200, "error:\tlogin", invalid);
         row("error without tab", 200, "error:login\tx", invalid);
         row("status case differs", 200, "Valid:", invalid);
-        row("version accepted", 200, "valid:\nabout:\tversion\t1.0.1", "loaded ");
+        row("version accepted", 200, "valid:\nabout:\tversion\t1.0.1", "loaded  ");
         row("version mismatch", 200, "valid:\nabout:\tversion\t1.0.2",
             "1 Error 16 Data Version mismatch [1.0.2]");
         row("CR LF fails the version", 200, "valid:\r\nabout:\tversion\t1.0.1\r\n",
@@ -86,16 +86,17 @@ private Q_SLOTS:
         row("level not decimal", 200, "valid:\nabout:\tlevel\t1e3", invalid);
         row("level with plus", 200, "valid:\nabout:\tlevel\t+1", invalid);
         row("level empty", 200, "valid:\nabout:\tlevel\t", invalid);
-        row("level 32-bit max", 200, "valid:\nabout:\tlevel\t2147483647", "loaded ");
+        row("level 32-bit max", 200, "valid:\nabout:\tlevel\t2147483647", "loaded  ");
         row("level beyond 32 bits", 200, "valid:\nabout:\tlevel\t2147483648", invalid);
         row("level of many digits", 200, "valid:\nabout:\tlevel\t99999999999999999999", invalid);
-        row("cap 16-bit min", 200, "valid:\nabout:\tcap\t-32768", "loaded ");
+        row("cap 16-bit min", 200, "valid:\nabout:\tcap\t-32768", "loaded  ");
         row("cap beyond 16 bits", 200, "valid:\nabout:\tcap\t32768", invalid);
         row("cap with CR", 200, "valid:\nabout:\tcap\t5\r", invalid);
         row("language index beyond slots", 200, "valid:\nlanguage:\t2\ten\tEnglish", invalid);
         row("negative language index", 200, "valid:\nlanguage:\t-1\ten\tEnglish", invalid);
         // Providers: fields 7 to 9 may be missing; indexes must name a filled slot in the end.
-        row("provider of six fields", 200, en + "translation_url:\t1\t1\t1\t[\t]\tu", "loaded ");
+        row("provider of six fields", 200, en + "translation_url:\t1\t1\t1\t[\t]\tu",
+            "loaded  ,en");
         row("provider too short", 200, en + "translation_url:\t1\t1\t1\t[\t]", invalid);
         row("provider id not decimal", 200, en + "translation_url:\tx\t1\t1\t[\t]\tu", invalid);
         row("provider index no number", 200, en + "translation_url:\t1\tone\t1\t[\t]\tu", invalid);
@@ -103,7 +104,12 @@ private Q_SLOTS:
             en + "language:\t1\tfr\tFrench\ntranslation_url:\t1\t1\t2\t[\t]\tu", invalid);
         row("provider of slot 0 unfilled", 200, en + "translation_url:\t1\t0\t1\t[\t]\tu", invalid);
         row("provider before its language", 200,
-            en + "translation_url:\t1\t1\t2\t[\t]\tu\nlanguage:\t2\tfr\tFrench", "loaded ");
+            en + "translation_url:\t1\t1\t2\t[\t]\tu\nlanguage:\t2\tfr\tFrench", "loaded  ,en,fr");
+        // Language slots: 0 exists unfilled, a later line for an index replaces the earlier.
+        row("indexes 1 2 3", 200,
+            "valid:\nlanguage:\t1\ta\tA\nlanguage:\t2\tb\tB\nlanguage:\t3\tc\tC", "loaded  ,a,b,c");
+        row("index 1 twice", 200, "valid:\nlanguage:\t1\ta\tA\nlanguage:\t1\tb\tB", "loaded  ,b,");
+        row("index 0 filled", 200, "valid:\nlanguage:\t0\tz\tZ", "loaded  z,");
     }
 
     void answers()
@@ -114,8 +120,9 @@ private Q_SLOTS:
         MessageBoxRecorder boxes;
         bool loaded = false;
         const int ending = loadSettingsEnding(&loaded);
-        QCOMPARE(loaded ? "loaded " + SessionSettings.UserId
-                        : QString::number(ending) + ' ' + boxes.seen().join('|'),
+        QCOMPARE(loaded
+                     ? "loaded " + SessionSettings.UserId + ' ' + codesOf(SessionSettings).join(',')
+                     : QString::number(ending) + ' ' + boxes.seen().join('|'),
                  outcome);
         QVERIFY(!loaded || boxes.shown.isEmpty());
     }
@@ -185,26 +192,6 @@ private Q_SLOTS:
         // A rejected sign-in changes nothing.
         ApplySettingsAnswer(QStringLiteral("error:\tlogin\tNo."), settings);
         QCOMPARE(settings.Providers.size(), 2);
-    }
-
-    void languageSlots_data()
-    {
-        columns<QString, QStringList>({"answer", "codes"});
-        dataRow("indexes 1 2 3",
-                QString("valid:\nlanguage:\t1\ta\tA\nlanguage:\t2\tb\tB\n"
-                        "language:\t3\tc\tC"),
-                QStringList{"", "a", "b", "c"});
-        dataRow("index 1 twice", QString("valid:\nlanguage:\t1\ta\tA\nlanguage:\t1\tb\tB"),
-                QStringList{"", "b", ""});
-        dataRow("index 0 filled", QString("valid:\nlanguage:\t0\tz\tZ"), QStringList{"z", ""});
-    }
-
-    void languageSlots()
-    {
-        auto [answer, codes] = fetch<QString, QStringList>("answer", "codes");
-        SessionSettingsRecord settings;
-        QCOMPARE(ApplySettingsAnswer(answer, settings).kind, SettingsVerdict::Valid);
-        QCOMPARE(codesOf(settings), codes);
     }
 };
 
