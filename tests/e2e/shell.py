@@ -59,10 +59,13 @@ def shell(desktop):
         desktop.key(away) if away == "alt+o" else desktop.click(x + w + right - top // 2,
                                                                 y - top // 2)
         desktop.check(f"{away} takes it away", lambda: shown(desktop), [])
-    desktop.xdotool("key", "Num_Lock", "super+t", "Num_Lock")
-    window = desktop.check("Super+T with NumLock on", lambda: shown(desktop))[0]
+    # Another program has the focus from here on, so that only the grab can bring Super+T.
     cover = desktop.launch(["xmessage", "-geometry", "1000x700+20+40", "in front"])
     xmessage = desktop.wait("xmessage", lambda: desktop.windows("--class", "^Xmessage$"))[0]
+    desktop.activate(xmessage)
+    desktop.xdotool("key", "Num_Lock", "super+t", "Num_Lock")
+    window = desktop.check("Super+T with NumLock on", lambda: shown(desktop))[0]
+    desktop.activate(xmessage)
     desktop.check("another program's window covers it", lambda: above(desktop, xmessage, window))
     desktop.key("super+t")
     desktop.check("Super+T brings it up", lambda: above(desktop, window, xmessage)
