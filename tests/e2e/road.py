@@ -71,7 +71,6 @@ def road(desktop):
 
     desktop.key("super+t")
     window = desktop.window("Translate Text")
-    desktop.activate(window)
     desktop.click(*centre(desktop.check("Super+T", lambda: find("text", "Translation Options"))))
     desktop.type(TEXT)
 

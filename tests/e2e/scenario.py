@@ -25,23 +25,20 @@ class Scenario(headless.Desktop):
 
     def check(self, what, seen, wanted=True, timeout=30.0):
         # Looks until seen() gives what is wanted (True: anything true); timeout 0 looks once.
-        got = None
-
         def matches():
-            nonlocal got
             try:
-                got = seen() if callable(seen) else seen
-                return bool(got) if wanted is True else got == wanted
+                self.got = seen() if callable(seen) else seen
+                return bool(self.got) if wanted is True else self.got == wanted
             except Exception as error:  # a window not there yet, a node gone meanwhile
-                got = error
+                self.got = error
 
         try:
             self.wait(what, matches, timeout)
         except headless.Failure:
-            raise headless.Failure(f"{what}: saw {got!r}, wanted {wanted!r}") from None
+            raise headless.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
         self.passed += 1
         print(f"ok {self.passed}: {what}", flush=True)
-        return got
+        return self.got
 
     def screenshot(self, name):
         self.run("import", "-window", "root", os.path.join(self.shots, f"{name}.png"))
