@@ -9,11 +9,13 @@ from Xlib import X, XK, display
 from scenario import run
 
 
-def open_menu(desktop, key):
-    # Once the menu shows, Lexorn has handled every input given before the click.
+def open_menu(desktop, key, meanwhile=lambda: None):
+    # Once the menu shows, Lexorn has handled every input given before the click. A key given
+    # before the menu grabbed the keyboard is lost: given again until the menu takes one.
     desktop.click(*desktop.tray_icon()[1:], 3)
     desktop.wait("the tray menu", desktop.popup_menu)
-    desktop.key(key)
+    meanwhile()
+    desktop.wait(f"the menu to take {key}", lambda: desktop.key(key) or not desktop.popup_menu())
 
 
 def shown(desktop, title="Translate Text"):
@@ -32,11 +34,10 @@ def shell(desktop):
     splash = desktop.check("splash and tray icon", lambda: desktop.tray_icon() and desktop.splash())
     x, y, width, height = desktop.client_area(splash)
     desktop.click(x + width // 2, y + height // 2)
-    open_menu(desktop, "Escape")
-    desktop.check("a click leaves the splash screen open", desktop.splash, splash, 0)
+    open_menu(desktop, "Escape", lambda: desktop.check(
+        "a click leaves the splash screen open", desktop.splash, splash, 0))
     desktop.key("space")
-    open_menu(desktop, "Escape")
-    desktop.check("a key closes it", desktop.splash, None, 0)
+    open_menu(desktop, "Escape", lambda: desktop.check("a key closes it", desktop.splash, None, 0))
 
     desktop.xdotool("mousedown", "3")
     time.sleep(0.7)
@@ -44,7 +45,7 @@ def shell(desktop):
     desktop.xdotool("mouseup", "3")
     desktop.check("released, the tray menu", desktop.popup_menu)
     desktop.screenshot("tray-menu")
-    desktop.key("a")
+    desktop.wait("the menu to take a", lambda: desktop.key("a") or not desktop.popup_menu())
     about = desktop.window("About Lexorn")
     desktop.check("About in its place", lambda: desktop.client_area(about)[:2], (156, 129))
     desktop.screenshot("about")
