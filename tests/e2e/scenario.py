@@ -1,0 +1,77 @@
+# What the desktop scenarios share: the virtual desktop of scripts/run-headless, a lexorn-service
+# of their own, Lexorn started against it, and the count of checks. A scenario stops at its first
+# failed check and ends with a line "N passed, M failed" for CI.
+import argparse
+import os
+import re
+import sys
+from importlib.machinery import SourceFileLoader
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+headless = SourceFileLoader("headless", str(ROOT / "scripts" / "run-headless")).load_module()
+USER, PASSWORD = "demo@lexorn.example", "demo-password"
+
+
+class Scenario(headless.Desktop):
+    def __init__(self):
+        parser = argparse.ArgumentParser()
+        for option in ("--lexorn", "--service", "--screenshots"):
+            parser.add_argument(option, required=True)
+        self.options = parser.parse_args()
+        os.makedirs(self.options.screenshots, exist_ok=True)
+        super().__init__(self.options.screenshots)
+        self.passed = 0
+
+    def check(self, what, seen, wanted=True, timeout=30.0):
+        # Looks until seen() gives what is wanted (True: anything true); timeout 0 looks once.
+        def matches():
+            try:
+                self.got = seen() if callable(seen) else seen
+                return bool(self.got) if wanted is True else self.got == wanted
+            except Exception as error:  # a window not there yet, a node gone meanwhile
+                self.got = error
+
+        try:
+            self.wait(what, matches, timeout)
+        except headless.Failure:
+            raise headless.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
+        self.passed += 1
+        print(f"ok {self.passed}: {what}", flush=True)
+        return self.got
+
+    def screenshot(self, name):
+        self.run("import", "-window", "root", os.path.join(self.shots, f"{name}.png"))
+
+    def start_service(self):
+        # The demo configuration with cheap password hashing, on a free port.
+        self.config = Path(self.work, "service.ini")
+        self.config.write_text((ROOT / "service/demo.ini").read_text().replace("100000", "1000"))
+        self.launch([self.options.service, "--config", self.config, "--port", "0"])
+        log = Path(self.work, "lexorn-service.log")
+        port = self.wait("lexorn-service", lambda: re.findall(r" port (\d+) as ", log.read_text()))
+        self.host = f"127.0.0.1:{port[0]}"
+
+    def start_lexorn(self, signed_in, **extra):
+        config = Path(self.work, f"config{len(self.processes)}")  # a fresh settings store
+        (config / "Korvath").mkdir(parents=True)
+        if signed_in:
+            (config / "Korvath" / "Lexorn.ini").write_text(
+                f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
+        return self.launch([self.options.lexorn], XDG_CONFIG_HOME=str(config),
+                           LEXORN_SERVICE_HOST=self.host, **extra)
+
+
+def run(steps):
+    scenario, failed = Scenario(), 0
+    try:
+        scenario.start()
+        steps(scenario)
+    except Exception as failure:  # a fault of the scenario's own ends it the same way
+        failed = 1
+        print(f"FAILED: {failure}\nthe programs said:\n{scenario.logs()}", flush=True)
+        scenario.screenshot(f"{steps.__name__}-failure")
+    finally:
+        scenario.stop()
+    print(f"{scenario.passed} passed, {failed} failed", flush=True)
+    sys.exit(failed)
