@@ -19,14 +19,6 @@ QByteArray head(int status, const QByteArray &headers)
 
 } // namespace
 
-QByteArray LoopbackServer::Request::header(const QByteArray &name) const
-{
-    for (const auto &[key, value] : headers)
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    return {};
-}
-
 LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent)
 {
     server.listen(QHostAddress::LocalHost, 0);
@@ -43,26 +35,6 @@ LoopbackServer::~LoopbackServer()
         socket->disconnect();
         socket->abort();
     }
-}
-
-void LoopbackServer::answerWith(int status, const QByteArray &body)
-{
-    setHandler([status, body](const Request &) { return Answer{status, body}; });
-}
-
-void LoopbackServer::failWith(Fault fault)
-{
-    setHandler([fault](const Request &) { return Answer{200, {}, "text/plain", fault}; });
-}
-
-QByteArray LoopbackServer::hostAndPort() const
-{
-    return "127.0.0.1:" + QByteArray::number(server.serverPort());
-}
-
-QString LoopbackServer::url(const QString &path) const
-{
-    return QStringLiteral("http://") + QString::fromLatin1(hostAndPort()) + path;
 }
 
 QString LoopbackServer::refusedUrl(const QString &path)
@@ -93,7 +65,8 @@ void LoopbackServer::serve(QTcpSocket *socket)
         request.target = requestLine.value(1);
         for (const QByteArray &line : lines.mid(1))
             if (const qsizetype colon = line.indexOf(':'); colon > 0)
-                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+                request.headers.insert(line.left(colon).trimmed().toLower(),
+                                       line.mid(colon + 1).trimmed());
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer->size() < headerEnd + 4 + length)
             return;

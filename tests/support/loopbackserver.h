@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTcpServer>
@@ -28,10 +29,10 @@ public:
     struct Request
     {
         QByteArray method;
-        QByteArray target; // path and query as sent
-        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray target;                     // path and query as sent
+        QHash<QByteArray, QByteArray> headers; // by lower-case name
         QByteArray body;
-        QByteArray header(const QByteArray &name) const;
+        QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
     };
     struct Answer
     {
@@ -46,11 +47,20 @@ public:
     ~LoopbackServer() override;
 
     void setHandler(Handler handler) { respond = std::move(handler); }
-    void answerWith(int status, const QByteArray &body);
-    void failWith(Fault fault);
-
-    QByteArray hostAndPort() const; // "127.0.0.1:PORT", the form LEXORN_SERVICE_HOST takes
-    QString url(const QString &path) const;
+    void answerWith(int status, const QByteArray &body)
+    {
+        setHandler([status, body](const Request &) { return Answer{status, body}; });
+    }
+    void failWith(Fault fault)
+    {
+        setHandler([fault](const Request &) { return Answer{200, {}, "text/plain", fault}; });
+    }
+    // "127.0.0.1:PORT", the form LEXORN_SERVICE_HOST takes
+    QByteArray hostAndPort() const
+    {
+        return "127.0.0.1:" + QByteArray::number(server.serverPort());
+    }
+    QString url(const QString &path) const { return "http://" + hostAndPort() + path; }
     // An address on loopback where nothing listens.
     static QString refusedUrl(const QString &path);
 
