@@ -5,51 +5,40 @@
 
 namespace {
 
-constexpr char16_t Replacement = 0xFFFD;
+const QChar Replacement(0xFFFD);
 
 QString byTheTable(const QByteArray &bytes, int &boxes)
 {
     QString out;
-    const auto *b = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const int lead = b[i];
-        if (lead < 0x80) {
-            out += QChar(char16_t(lead));
+    for (qsizetype i = 0; i < bytes.size();) {
+        const int lead = uchar(bytes[i]);
+        // 1 for ASCII, 0 for a stray continuation or FE and FF, else 2 to 6 bytes.
+        const int length = lead < 0x80                   ? 1
+                           : lead < 0xC0 || lead >= 0xFE ? 0
+                                                         : 2 + (lead >= 0xE0) + (lead >= 0xF0) +
+                                                               (lead >= 0xF8) + (lead >= 0xFC);
+        boxes += lead >= 0xFE;
+        if (length <= 1) {
+            out += length ? QChar(char16_t(lead)) : Replacement;
             ++i;
             continue;
         }
-        if (lead < 0xC0 || lead >= 0xFE) {
-            boxes += lead >= 0xFE;
-            out += QChar(Replacement);
-            ++i;
-            continue;
-        }
-        const int length = lead < 0xE0   ? 2
-                           : lead < 0xF0 ? 3
-                           : lead < 0xF8 ? 4
-                           : lead < 0xFC ? 5
-                                         : 6;
-        if (n - i < length) {
-            out += QChar(Replacement);
+        if (bytes.size() - i < length) {
+            out += Replacement; // cut off by the end
             break;
         }
-        static const int base[] = {0, 0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
-        qint64 value = lead - base[length];
+        qint64 value = lead & (0xFF >> (length + 1));
         bool continuations = true;
         for (int k = 1; k < length; ++k) {
-            value = value * 64 + (int(b[i + k]) - 128);
-            continuations = continuations && b[i + k] >= 0x80 && b[i + k] < 0xC0;
+            const int c = uchar(bytes[i + k]);
+            value = value * 64 + c - 128;
+            continuations = continuations && c >= 0x80 && c < 0xC0;
         }
-        if (value >= 0 && value <= 0xFFFF) {
-            out += QChar(char16_t(value));
-        } else if (length == 4 && continuations && value >= 0x10000 && value <= 0x10FFFF) {
-            out += QChar(QChar::highSurrogate(uint(value)));
-            out += QChar(QChar::lowSurrogate(uint(value)));
-        } else {
-            out += QChar(Replacement);
-        }
+        const char32_t pair = char32_t(value);
+        out += value >= 0 && value <= 0xFFFF ? QString(QChar(char16_t(value)))
+               : length == 4 && continuations && value >= 0x10000 && value <= 0x10FFFF
+                   ? QString::fromUcs4(&pair, 1)
+                   : QString(Replacement);
         i += length;
     }
     return out;

@@ -12,13 +12,7 @@
 
 // A broken invariant is a crash to libFuzzer: it keeps the input and stops.
 #define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__,           \
-                         __LINE__);                                                                \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
+    ((condition) ? void() : qFatal("invariant broken: %s (%s:%d)", #condition, __FILE__, __LINE__))
 
 namespace fuzz {
 
