@@ -74,5 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     whole.removeIf([](QChar c) { return c.isSurrogate(); });
     FUZZ_CHECK(Utf8Encode(whole) == whole.toUtf8());
     FUZZ_CHECK(UrlEncode(bytes).toLatin1() == bytes.toPercentEncoding({}, "-.~"));
+    // Each unit on its own: the halves of a pair become two three-byte sequences.
+    QByteArray unitByUnit;
+    for (const QChar c : text)
+        unitByUnit += Utf8Encode(QString(c));
+    FUZZ_CHECK(encoded == unitByUnit);
     return 0;
 }
