@@ -1,7 +1,9 @@
 // The settings download: what the program sends, and what each answer leads to: the session's
 // records, or the message the user sees and the exit status.
 #include "platform/messagebox.h"
+#include "platform/webbrowser.h"
 #include "startup/frmlogin.h"
+#include "startup/modmain.h"
 #include "startup/sessionsettings.h"
 #include "startup/settingsanswer.h"
 #include "support/loopbackserver.h"
@@ -9,6 +11,7 @@
 #include "support/signin.h"
 #include "support/testmain.h"
 #include "ui_frmlogin.h"
+#include "window/frmtranslatetext.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -155,6 +158,36 @@ private Q_SLOTS:
         frmLogin::Unload();
     }
 
+    // Start-up leaves the window hidden, its banner on the welcome page for level 0 or out of the
+    // way, and the progress window on the translating page.
+    void startUp_data()
+    {
+        columns<int, QStringList, bool>({"level", "links", "banner"});
+        dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true);
+        dataRow("level 1", 1, QStringList{"welcome"}, false);
+        dataRow("no welcome page", 0, QStringList(), false);
+    }
+
+    void startUp()
+    {
+        auto [level, links, banner] = fetch<int, QStringList, bool>("level", "links", "banner");
+        QByteArray settings = "valid:\nabout:\tlevel\t" + QByteArray::number(level) + "\n";
+        for (const QString &link : links)
+            settings += "link:\t" + link.toUtf8() + "\t" + server.url('/' + link).toUtf8() + "\n";
+        server.setHandler([&settings](const LoopbackServer::Request &request) {
+            return LoopbackServer::Answer{200, request.target.contains("settings") ? settings : ""};
+        });
+        Main();
+        QCOMPARE(frmTranslateText::instance().webBanner->Visible(), banner);
+        QTest::qWait(100);
+        QStringList targets;
+        for (const LoopbackServer::Request &request : std::as_const(server.requests))
+            targets.append(request.method + ' ' + request.target + ' ' +
+                           request.header("Content-Type"));
+        const QStringList pages{"GET /translating ",
+                                "GET /welcome application/x-www-form-urlencoded"};
+        QCOMPARE(targets.mid(1), banner ? pages : QStringList());
+    }
     void records()
     {
         const QString answer = QString::fromLatin1(
