@@ -1,6 +1,8 @@
 // The settings download: what the program sends, and what each answer leads to: the session's
 // records, or the message the user sees and the exit status.
+#include "platform/identity.h"
 #include "platform/messagebox.h"
+#include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
 #include "startup/frmlogin.h"
 #include "startup/modmain.h"
@@ -13,6 +15,8 @@
 #include "ui_frmlogin.h"
 #include "window/frmtranslatetext.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -30,11 +34,24 @@ QStringList codesOf(const SessionSettingsRecord &settings)
 
 } // namespace
 
-class TestLoadSettings : public QObject
+class TestStartup : public QObject
 {
     Q_OBJECT
 
     LoopbackServer server;
+
+    // The login dialog, as start-up shows it with nothing stored.
+    static frmLogin &shownLogin()
+    {
+        storeCredentials("<none>", "<none>");
+        frmLogin::instance().show();
+        return frmLogin::instance();
+    }
+    static QString stored()
+    {
+        return GetSetting(AppTitle(), "Login", "Username") + '|' +
+               GetSetting(AppTitle(), "Login", "Password");
+    }
 
 private Q_SLOTS:
     void init()
@@ -43,6 +60,59 @@ private Q_SLOTS:
         storeCredentials("someone@example.com", "secret");
         SessionSettings = SessionSettingsRecord{};
         server.requests.clear();
+    }
+
+    void cleanup() { frmLogin::Unload(); }
+
+    void loginStoresTrimmedInput_data()
+    {
+        // stored: empty: refused
+        columns<QString, QString, QString>({"user", "password", "stored"});
+        dataRow("padded", "  me@example.com ", " pw ", QString("me@example.com|pw"));
+        dataRow("tab kept", "\tme", "pw", QString("\tme|pw"));
+        dataRow("spaces only user", "   ", "pw", QString());
+        dataRow("empty password", "me", "", QString());
+    }
+
+    void loginStoresTrimmedInput()
+    {
+        auto [user, password, stored] =
+            fetch<QString, QString, QString>("user", "password", "stored");
+        MessageBoxRecorder boxes;
+        frmLogin &dialog = shownLogin();
+        dialog.controls().txtUserName->setText(user);
+        dialog.controls().txtPassword->setText(password);
+        QTest::mouseClick(dialog.controls().cmdOK, Qt::LeftButton);
+        QCOMPARE(dialog.isHidden(), !stored.isEmpty());
+        QCOMPARE(TestStartup::stored(), stored.isEmpty() ? "<none>|<none>" : stored);
+        QCOMPARE(boxes.seen(),
+                 stored.isEmpty()
+                     ? QStringList{"Error 64 You must enter a valid username and password."}
+                     : QStringList());
+    }
+
+    void loginEscapeEndsTheProgram()
+    {
+        frmLogin &dialog = shownLogin();
+        QCOMPARE(endingOf([&] { QTest::keyClick(dialog.controls().txtUserName, Qt::Key_Escape); }),
+                 0);
+        QVERIFY(dialog.isHidden());
+        QCOMPARE(stored(), "<none>|<none>");
+    }
+
+    void signupLinkHoverAndClick()
+    {
+        QLabel *link = shownLogin().controls().lblSignup;
+        const QColor normal = link->palette().color(QPalette::WindowText);
+        QTest::mouseMove(link, link->rect().center());
+        QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
+                link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(link, &leave);
+        QVERIFY(link->palette().color(QPalette::WindowText) == normal && !link->font().underline());
+        BrowserRecorder browser;
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+        QCOMPARE(browser.opened, QStringList{"http://" + ServiceHost() + "/lexorn/signup.php"});
     }
 
     void sendsTheStoredCredentialsUnescaped()
@@ -228,5 +298,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(TestLoadSettings)
-#include "tst_loadsettings.moc"
+LEXORN_TEST_MAIN(TestStartup)
+#include "tst_startup.moc"
