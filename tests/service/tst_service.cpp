@@ -72,12 +72,6 @@ QByteArray rawHttp(quint16 port, const QByteArray &request)
     return answer;
 }
 
-QString demo()
-{
-    QFile file(LEXORN_SOURCE_DIR "/service/demo.ini");
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 // The real service on a free loopback port, its configuration (and an SQLite database) in a
 // folder of its own; stopped when this goes away.
 struct Service
@@ -89,10 +83,12 @@ struct Service
     quint16 port = 0;
     QByteArray base; // http://127.0.0.1:port
 
-    explicit Service(const QString &text)
+    // Its configuration: the demo one with `added` after it, where a later key wins.
+    explicit Service(const QString &added)
     {
-        QFile file(config);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+        QFile demo(LEXORN_SOURCE_DIR "/service/demo.ini"), file(config);
+        QVERIFY(demo.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly) &&
+                file.write(demo.readAll() + '\n' + added.toUtf8()) > 0);
     }
     ~Service() { stop(); }
     void stop() { process.terminate(), process.waitForFinished(5000); }
@@ -141,7 +137,7 @@ QString withEcho(const QTemporaryDir &folder)
                  "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
                  "esac; printf \"%s\\0\" \"$t\"; done'\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return demo() + "\n[apertium]\nprogram = " + script.fileName() + "\ntimeout = 5\n";
+    return "[apertium]\nprogram = " + script.fileName() + "\ntimeout = 5\n";
 }
 
 } // namespace
@@ -172,7 +168,7 @@ private Q_SLOTS:
             QSKIP("LEXORN_TEST_PG names no PostgreSQL server");
         std::unique_ptr<Service> &runner = services[database];
         if (!runner) {
-            runner = std::make_unique<Service>(demo().replace("= demo.sqlite", "= " + database));
+            runner = std::make_unique<Service>("[service]\ndatabase = " + database);
             QVERIFY2(runner->start(), runner->log().constData());
             // The credentials are remembered once signed in: disabling must still win.
             QVERIFY(runner->run({"--add-user", Leaving}, Secret + "-leaving\n") == 0 &&
@@ -389,7 +385,7 @@ private Q_SLOTS:
     void refusedConfiguration()
     {
         auto [added, reason] = fetch<QString, QString>("added", "reason");
-        Service refusing(demo() + '\n' + added);
+        Service refusing(added);
         QVERIFY2(refusing.run({}) == 2 && refusing.output.contains(reason.toUtf8()) &&
                      !QFile::exists(refusing.dir.filePath("demo.sqlite")),
                  refusing.output.constData());
