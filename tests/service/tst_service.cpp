@@ -252,6 +252,7 @@ private Q_SLOTS:
         row("not an address", signUp("a%22%3Cb%3E", Secret + "-17"), 400,
             "value=\"a&quot;&lt;b&gt;\"");
         row("seven characters", signUp("seven@example.org", Secret + "1"), 400);
+        row("eight characters", signUp(("eight" + Run).toUtf8(), Secret + "12"), 200);
         row("unsendable", signUp("amp@example.org", Secret + "%26pepper"), 400);
         row("taken", signUp("DEMO@Lexorn.Example", Secret + "-17"), 409);
         const QByteArray wrong =
@@ -288,7 +289,7 @@ private Q_SLOTS:
         row("engine answers without end", translate("fault-flood"), 502, Failed, true);
         echoed("blank line", "First one.\n\nSecond one");
         echoed("spaces and tabs", "  two   spaces\tand a tab  ");
-        echoed("full stops", "End. Of.. It...");
+        echoed("full stops", "End.  Of.. It...");
         echoed("beyond ASCII", "niño € \U0001F600");
     }
 
