@@ -2,9 +2,7 @@
 # of their own, Lexorn started against it, and the count of checks. A scenario stops at its first
 # failed check and ends with a line "N passed, M failed" for CI.
 import argparse
-import os
 import re
-import sys
 from importlib.machinery import SourceFileLoader
 from pathlib import Path
 
@@ -19,7 +17,6 @@ class Scenario(headless.Desktop):
         for option in ("--lexorn", "--service", "--screenshots"):
             parser.add_argument(option, required=True)
         self.options = parser.parse_args()
-        os.makedirs(self.options.screenshots, exist_ok=True)
         super().__init__(self.options.screenshots)
         self.passed = 0
 
@@ -41,24 +38,28 @@ class Scenario(headless.Desktop):
         return self.got
 
     def screenshot(self, name):
-        self.run("import", "-window", "root", os.path.join(self.shots, f"{name}.png"))
+        self.run("import", "-window", "root", str(Path(self.shots, f"{name}.png")))
+
+    def answer(self, title, text="", keys="Return"):
+        # Activates the window of that title, types the text, then presses the keys.
+        self.activate(self.window(title))
+        self.type(text)
+        self.key(keys)
 
     def start_service(self):
         # The demo configuration with cheap password hashing, on a free port.
         self.config = Path(self.work, "service.ini")
         self.config.write_text((ROOT / "service/demo.ini").read_text().replace("100000", "1000"))
         self.launch([self.options.service, "--config", self.config, "--port", "0"])
-        log = Path(self.work, "lexorn-service.log")
-        port = self.wait("lexorn-service", lambda: re.findall(r" port (\d+) as ", log.read_text()))
-        self.host = f"127.0.0.1:{port[0]}"
+        self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(
+            r" port (\d+) as ", Path(self.work, "lexorn-service.log").read_text()))[0]
 
     def start_lexorn(self, signed_in, **extra):
-        config = Path(self.work, f"config{len(self.processes)}")  # a fresh settings store
-        (config / "Korvath").mkdir(parents=True)
+        config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store
+        config.mkdir(parents=True)
         if signed_in:
-            (config / "Korvath" / "Lexorn.ini").write_text(
-                f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
-        return self.launch([self.options.lexorn], XDG_CONFIG_HOME=str(config),
+            (config / "Lexorn.ini").write_text(f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
+        return self.launch([self.options.lexorn], XDG_CONFIG_HOME=str(config.parent),
                            LEXORN_SERVICE_HOST=self.host, **extra)
 
 
@@ -66,12 +67,12 @@ def run(steps):
     scenario, failed = Scenario(), 0
     try:
         scenario.start()
+        scenario.start_service()
         steps(scenario)
-    except Exception as failure:  # a fault of the scenario's own ends it the same way
+    except BaseException as failure:  # a fault of the scenario's own or ^C ends it the same way
         failed = 1
-        print(f"FAILED: {failure}\nthe programs said:\n{scenario.logs()}", flush=True)
+        print(f"FAILED: {failure!r}\nthe programs said:\n{scenario.logs()}", flush=True)
         scenario.screenshot(f"{steps.__name__}-failure")
-    finally:
-        scenario.stop()
+    scenario.stop()
     print(f"{scenario.passed} passed, {failed} failed", flush=True)
-    sys.exit(failed)
+    raise SystemExit(failed)
