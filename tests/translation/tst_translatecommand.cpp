@@ -169,7 +169,7 @@ private Q_SLOTS:
             SessionSettings.Providers[0].UrlTemplate = LoopbackServer::refusedUrl("/t");
         press(u"Hello"_s);
         QCOMPARE(window().dhtTo->toPlainText(), shown);
-        QTRY_COMPARE(server.requests.last().body,
+        QTRY_COMPARE(server.requests.value(server.requests.size() - 1).body,
                      "userid=42&src_lang=en&dest_lang=de&text=Hello"_ba);
     }
 
