@@ -23,12 +23,6 @@ QByteArray stepByStep(const QByteArray &source, const QByteArray &start, const Q
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     if (size < 2)

@@ -46,12 +46,6 @@ QString byTheTable(const QByteArray &bytes, int &boxes)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     using namespace modTranslate;

@@ -18,8 +18,16 @@ namespace fuzz {
 
 inline int boxesShown = 0;
 
+inline QByteArray bytes(const std::uint8_t *data, std::size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+}
+
+} // namespace fuzz
+
 // One offscreen application for the whole run; message boxes are answered at once and counted.
-inline void startApplication()
+// Each target is one file, so this is defined once in each.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     static int argc = 1;
     static char name[] = "lexorn-fuzz";
@@ -28,14 +36,8 @@ inline void startApplication()
     static QApplication *app = new QApplication(argc, argv);
     Q_UNUSED(app);
     platform::setMessageBoxPresenter([](const platform::MessageBoxRequest &) {
-        ++boxesShown;
+        ++fuzz::boxesShown;
         return int(platform::vbOK);
     });
+    return 0;
 }
-
-inline QByteArray bytes(const std::uint8_t *data, std::size_t size)
-{
-    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
-}
-
-} // namespace fuzz

@@ -7,12 +7,11 @@
 #include <cstdio>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
-extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int *argc, char ***argv);
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 
 int main(int argc, char *argv[])
 {
-    if (LLVMFuzzerInitialize)
-        LLVMFuzzerInitialize(&argc, &argv);
+    LLVMFuzzerInitialize(&argc, &argv);
     int inputs = 0;
     for (int i = 1; i < argc; ++i) {
         QDirIterator files(QFile::decodeName(argv[i]), QDir::Files, QDirIterator::Subdirectories);
