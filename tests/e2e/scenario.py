@@ -1,8 +1,8 @@
 # What the desktop scenarios share: the virtual desktop of scripts/run-headless, a lexorn-service
 # of their own, Lexorn started against it, and the count of checks. A scenario stops at its first
 # failed check and ends with a line "N passed, M failed" for CI.
-import argparse
 import re
+import sys
 from importlib.machinery import SourceFileLoader
 from pathlib import Path
 
@@ -13,11 +13,8 @@ USER, PASSWORD = "demo@lexorn.example", "demo-password"
 
 class Scenario(headless.Desktop):
     def __init__(self):
-        parser = argparse.ArgumentParser()
-        for option in ("--lexorn", "--service", "--screenshots"):
-            parser.add_argument(option, required=True)
-        self.options = parser.parse_args()
-        super().__init__(self.options.screenshots)
+        self.lexorn, self.service, shots = sys.argv[1:]  # the binaries, the screenshots' folder
+        super().__init__(shots)
         self.passed = 0
 
     def check(self, what, seen, wanted=True, timeout=30.0):
@@ -37,9 +34,6 @@ class Scenario(headless.Desktop):
         print(f"ok {self.passed}: {what}", flush=True)
         return self.got
 
-    def screenshot(self, name):
-        self.run("import", "-window", "root", str(Path(self.shots, f"{name}.png")))
-
     def answer(self, title, text="", keys="Return"):
         # Activates the window of that title, types the text, then presses the keys.
         self.activate(self.window(title))
@@ -50,7 +44,7 @@ class Scenario(headless.Desktop):
         # The demo configuration with cheap password hashing, on a free port.
         self.config = Path(self.work, "service.ini")
         self.config.write_text((ROOT / "service/demo.ini").read_text().replace("100000", "1000"))
-        self.launch([self.options.service, "--config", self.config, "--port", "0"])
+        self.launch([self.service, "--config", self.config, "--port", "0"])
         self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(
             r" port (\d+) as ", Path(self.work, "lexorn-service.log").read_text()))[0]
 
@@ -59,7 +53,7 @@ class Scenario(headless.Desktop):
         config.mkdir(parents=True)
         if signed_in:
             (config / "Lexorn.ini").write_text(f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
-        return self.launch([self.options.lexorn], XDG_CONFIG_HOME=str(config.parent),
+        return self.launch([self.lexorn], XDG_CONFIG_HOME=str(config.parent),
                            LEXORN_SERVICE_HOST=self.host, **extra)
 
 
