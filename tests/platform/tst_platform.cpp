@@ -14,40 +14,10 @@
 #include <QFile>
 #include <QImage>
 #include <QNetworkAccessManager>
-#include <QNetworkDiskCache>
-#include <QSettings>
 #include <QTextDocument>
 
 using namespace platform;
 using Fault = LoopbackServer::Fault;
-
-namespace {
-
-// Well under the 200 MB a server may send, with room for the sanitizers' quarantine.
-constexpr qint64 MemoryBoundKiB = 128 * 1024;
-
-qint64 statusKiB(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(field.size()).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-// How far resident memory rises from now, at its highest.
-qint64 peakGrowthKiB(const std::function<void()> &transfer)
-{
-    const qint64 start = statusKiB("VmRSS:");
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5"); // restarts the high-water mark
-    transfer();
-    return statusKiB("VmHWM:") - start;
-}
-
-} // namespace
 
 using Answer = LoopbackServer::Answer;
 using Request = LoopbackServer::Request;
@@ -68,57 +38,11 @@ struct View
     QStringList reports; // "URL" when complete, "URL STATUS" on an error
 };
 
-namespace {
-
-const QString Head = QStringLiteral(
-    "<html><head><style type=\"text/css\"><!-- p {padding: 0px; margin: 0px;} --></style></head>"
-    "<body>");
-const QString Tail = QStringLiteral("</body></html>");
-
-} // namespace
-
 class tst_Platform : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void flags12GoPastTheCache_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        dataRow("GET", QByteArray());
-        dataRow("POST", QByteArray("userid=42&text=caf%C3%A9%20%26%20cr%C3%A8me"));
-    }
-
-    void flags12GoPastTheCache()
-    {
-        QFETCH(QByteArray, body);
-        QTemporaryDir cacheDir;
-        auto *cache = new QNetworkDiskCache(&platform::network());
-        cache->setCacheDirectory(cacheDir.path());
-        platform::network().setCache(cache);
-        const auto uninstall = qScopeGuard([] { platform::network().setCache(nullptr); });
-        View view;
-        // The content type goes into the header block as given.
-        view.server.setHandler([](const Request &) {
-            return Answer{200, "<p>page</p>", "text/html\r\nCache-Control: max-age=600"};
-        });
-        const QString address = view.server.url("/banner.php");
-        view.browser.Navigate2(address);
-        QTRY_COMPARE(view.reports.size(), 1);
-        QVERIFY(cache->metaData(QUrl(address)).isValid()); // the cache works
-
-        view.browser.Navigate(address, 12, {}, body,
-                              "Content-Type: application/x-www-form-urlencoded\r\n");
-        QTRY_COMPARE(view.reports, QStringList(2, address));
-        const Request &request = view.server.requests.value(1);
-        // Caches between the program and the server are asked not to answer either.
-        QCOMPARE(QList<QByteArray>({request.method, request.target, request.body,
-                                    request.header("Content-Type"), request.header("Cache-Control"),
-                                    request.header("Pragma")}),
-                 QList<QByteArray>({body.isEmpty() ? "GET" : "POST", "/banner.php", body,
-                                    "application/x-www-form-urlencoded", "no-cache", "no-cache"}));
-    }
-
     void showsPageOrRaisesNavigateError_data()
     {
         // status: 0: nothing listening
@@ -151,16 +75,11 @@ private Q_SLOTS:
             QCOMPARE(view.browser.toPlainText(), shown);
     }
 
-    void cancelsThePreviousFetchesImagesOpensLinksOutside()
+    void cancelsThePreviousOpensLinksOutside()
     {
         View view;
-        view.server.setHandler([](const Request &request) {
-            if (request.target == "/pages/logo.pgm")
-                return Answer{200, "P5 30 120 255\n" + QByteArray(3600, 'x'),
-                              "image/x-portable-graymap"};
-            return Answer{200, "<p><a href=\"more.html?x=1\">more</a></p><img src=\"logo.pgm\">"};
-        });
-        BrowserRecorder browsers;
+        view.server.answerWith(200, "<p><a href=\"more.html?x=1\">more</a></p>");
+        Recorder browsers;
         view.browser.show();
         QVERIFY(QTest::qWaitForWindowActive(&view.browser));
         auto hanging = std::make_unique<LoopbackServer>();
@@ -168,27 +87,24 @@ private Q_SLOTS:
         view.browser.Navigate2(hanging->url("/first"));
         QTRY_COMPARE(hanging->requests.size(), 1);
         view.browser.Navigate2(view.server.url("/pages/welcome.html"));
-        QTRY_COMPARE(view.server.requests.size(), 2);
+        QTRY_COMPARE(view.reports.size(), 1);
         hanging.reset(); // the first answer breaks off after its navigation is over
-        QCOMPARE(view.server.requests.at(1).target, "/pages/logo.pgm");
-        QTRY_VERIFY(view.browser.document()->size().height() > 120); // laid out around the image
 
         QTest::keyClick(&view.browser, Qt::Key_Tab);
         QTest::keyClick(&view.browser, Qt::Key_Return);
         QCOMPARE(browsers.opened, QStringList{view.server.url("/pages/more.html?x=1")});
         QTest::qWait(50);
-        QCOMPARE(view.server.requests.size(), 2); // neither the link nor the image again
+        QCOMPARE(view.server.requests.size(), 1); // the link is not followed here
         QCOMPARE(view.reports, QStringList{view.server.url("/pages/welcome.html")});
     }
 
     // What the user sees when a server misbehaves: the settings download and the banner page each
-    // meet every fault, and each must end in its defined outcome with memory bounded.
+    // meet every fault, and each must end in its defined outcome.
     void settingsAndBanner_data()
     {
         // fault: None: nothing listens
         columns<Fault, QString>({"fault", "description"});
         dataRow("connection refused", Fault::None, QString());
-        dataRow("reset in the body", Fault::ResetMidBody, QString());
         dataRow("closed in the body", Fault::CloseMidBody, QString());
         dataRow("never answers", Fault::Hang, QString("did not finish within"));
         dataRow("one byte a second", Fault::OneBytePerSecond, QString("did not finish within"));
@@ -213,8 +129,8 @@ private Q_SLOTS:
         const QString password = "Marmot-Teapot-4417";
         storeCredentials("fault@lexorn.example", password);
         qputenv("LEXORN_SERVICE_HOST", QUrl(address("/")).authority().toLatin1());
-        MessageBoxRecorder boxes;
-        QVERIFY(peakGrowthKiB([] { QCOMPARE(loadSettingsEnding(), 1); }) < MemoryBoundKiB);
+        Recorder boxes;
+        QCOMPARE(loadSettingsEnding(), 1);
         const QString prompt = boxes.seen().join('|');
         QVERIFY2(prompt.startsWith("Error 16 Cannot get settings!\n\n") && prompt.size() > 31 &&
                      prompt.contains(description) && !prompt.contains(password),
@@ -223,85 +139,59 @@ private Q_SLOTS:
 
         WebBrowser *banner = frmTranslateText::instance().webBanner;
         banner->SetVisible(true);
-        QVERIFY(peakGrowthKiB([&] {
-                    banner->Navigate2(address("/welcome.php"));
-                    QTRY_VERIFY_WITH_TIMEOUT(!banner->Visible(), 20000);
-                }) < MemoryBoundKiB);
+        banner->Navigate2(address("/welcome.php"));
+        QTRY_VERIFY_WITH_TIMEOUT(!banner->Visible(), 20000);
+        // Neither reads much past the cap: what the sockets buffer on loopback beside it.
         QVERIFY(server.bodyBytesSent < 2 * 3 * MaxBodyBytes);
     }
 
-    void imagesOfOnePageShareTheSizeCap()
-    {
-        LoopbackServer images, server;
-        images.failWith(Fault::EndlessBody);
-        QByteArray page = "<p>pictures</p>";
-        for (int i = 0; i < 24; ++i)
-            page += "<img src=\"" + images.url(QStringLiteral("/%1.png").arg(i)).toLatin1() + "\">";
-        server.answerWith(200, page);
-        WebBrowser browser;
-        browser.show();
-        browser.Navigate2(server.url("/page"));
-        QTRY_COMPARE_WITH_TIMEOUT(images.requests.size(), 24, 20000);
-        // Slow under the sanitizers: seen to take two minutes there.
-        QTRY_COMPARE_WITH_TIMEOUT(images.openConnections, 0, 240000);
-        // One cap for them all, and what the sockets buffered on loopback beside it; a cap for
-        // each would let 24 times the cap through.
-        QVERIFY2(images.bodyBytesSent < 8 * MaxBodyBytes,
-                 qPrintable(QString::number(images.bodyBytesSent)));
-    }
-
-    void largePicturesShareOneMemoryBudget()
+    // The pictures of a page share one size cap, and one memory budget once decoded.
+    void picturesOfOnePageShareTheirLimits()
     {
         // A plain 2000 x 2000 picture: a few kilobytes of PNG, 16 MB once decoded.
         QImage picture(2000, 2000, QImage::Format_RGB32);
         picture.fill(Qt::darkGreen);
-        QByteArray png;
+        QByteArray png, endlessPage, largePage;
         QBuffer file(&png);
-        file.open(QIODevice::WriteOnly);
-        QVERIFY(picture.save(&file, "PNG"));
-        LoopbackServer server;
-        QByteArray page = "<p>pictures</p>";
-        QList<QUrl> addresses;
-        for (int i = 0; i < 12; ++i) {
-            addresses.append(QUrl(server.url(QStringLiteral("/%1.png").arg(i))));
-            page += "<img src=\"" + addresses.last().toEncoded() + "\">";
+        QVERIFY(file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG"));
+        LoopbackServer endless, server;
+        endless.failWith(Fault::EndlessBody);
+        const auto large = [&](int i) {
+            return QUrl(server.url(QStringLiteral("/%1.png").arg(i)));
+        };
+        for (int i = 0; i < 24; ++i) {
+            endlessPage +=
+                "<img src=\"" + endless.url(QStringLiteral("/%1.png").arg(i)).toLatin1() + "\">";
+            largePage += i < 12 ? "<img src=\"" + large(i).toEncoded() + "\">" : QByteArray();
         }
-        server.setHandler([&](const LoopbackServer::Request &request) {
-            const bool isPage = request.target == "/page";
-            return LoopbackServer::Answer{200, isPage ? page : png,
-                                          isPage ? "text/html" : "image/png"};
+        server.setHandler([&](const Request &request) {
+            if (request.target.endsWith(".png"))
+                return Answer{200, png, "image/png"};
+            return Answer{200, request.target == "/large" ? largePage : endlessPage};
         });
         WebBrowser browser;
         browser.show();
-        browser.Navigate2(server.url("/page"));
-        QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 13, 20000);
+        browser.Navigate2(server.url("/endless"));
+        QTRY_COMPARE_WITH_TIMEOUT(endless.requests.size(), 24, 20000);
+        // Slow under the sanitizers: seen to take two minutes there.
+        QTRY_COMPARE_WITH_TIMEOUT(endless.openConnections, 0, 240000);
+        // One cap for them all, and what the sockets buffered on loopback beside it; a cap for
+        // each would let 24 times the cap through.
+        QVERIFY2(endless.bodyBytesSent < 8 * MaxBodyBytes,
+                 qPrintable(QString::number(endless.bodyBytesSent)));
+
+        browser.Navigate2(server.url("/large"));
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 14, 20000);
         const auto decoded = [&] {
             int n = 0;
-            for (const QUrl &address : std::as_const(addresses))
-                n += browser.loadResource(QTextDocument::ImageResource, address).isValid();
+            for (int i = 0; i < 12; ++i)
+                n += browser.loadResource(QTextDocument::ImageResource, large(i)).isValid();
             return n;
         };
         // 64 MiB hold four of them; the other eight are never decoded.
         QTRY_COMPARE_WITH_TIMEOUT(decoded(), 4, 20000);
         QTest::qWait(200);
         QCOMPARE(decoded(), 4);
-    }
-
-    void typedTextReadsBackInTheEngineDialect()
-    {
-        DHTMLEdit edit;
-        edit.setDocumentHTML(QStringLiteral("<html><body><p>old</p></body></html>"));
-        edit.setDocumentHTML(Head + Tail);
-        QCOMPARE(edit.DocumentHTML(), Head + Tail);
-        edit.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&edit));
-        QTest::keyClicks(&edit, "Tom & Jerry");
-        QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
-        QTest::keyClicks(&edit, "a<b>c");
-        QTest::keyClick(&edit, Qt::Key_Return);
-        QTest::keyClicks(&edit, QStringLiteral("x\u00A0y"));
-        QCOMPARE(edit.DocumentHTML(),
-                 Head + "<p>Tom &amp; Jerry<br>a&lt;b&gt;c</p><p>x&nbsp;y</p>" + Tail);
     }
 
     void setDocumentReadsBack_data()
@@ -319,10 +209,11 @@ private Q_SLOTS:
         row("other markup dropped",
             "<span style=\"color:red\">red</span> <a href=\"x\">link</a><img src=\"y\">",
             "red link");
-        row("other scripts kept", "café € \U0001F600");
         row("less-than signs that open no tag", "<< 2Translation unavailable >> 1<2 a < b<",
             "&lt;&lt; 2Translation unavailable &gt;&gt; 1&lt;2 a &lt; b&lt;");
-        dataRow("head of the document set", Head + "Bonjour" + Tail, QString());
+        dataRow("head of the document set",
+                QString(frmTranslateText::EmptyDocument).replace("<body>", "<body>Bonjour"),
+                QString());
         dataRow("body attributes", QString("<HTML><BODY bgcolor=\"white\">x</BODY></HTML>"),
                 QString());
         dataRow("fragment", QString("plain <b>x</b>"),
@@ -337,49 +228,33 @@ private Q_SLOTS:
         QCOMPARE(edit.DocumentHTML(), readBack.isNull() ? document : readBack);
     }
 
-    void writtenValueIsOnDiskAndPrivate()
+    // Private when made, and narrowed by the next write or by the first read of a file made
+    // elsewhere (copied from another machine, say) that the program only reads.
+    void settingsFileIsPrivate_data()
     {
+        QTest::addColumn<QString>("made");
+        dataRow("by the program", QString("new"));
+        dataRow("elsewhere, then written", QString("written"));
+        dataRow("elsewhere, then read", QString("read"));
+    }
+
+    void settingsFileIsPrivate()
+    {
+        QFETCH(QString, made);
         const QString path = SettingsLocation("Lexorn");
         QVERIFY(path.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Korvath/"));
         QFile::remove(path);
         SaveSetting("Lexorn", "Login", "Password", "s3cret value");
+        if (made != "new")
+            QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther |
+                                                    QFile::ReadGroup | QFile::WriteGroup));
+        if (made == "written")
+            SaveSetting("Lexorn", "Login", "Password", "s3cret value");
+        if (made == "read")
+            QCOMPARE(GetSetting("Lexorn", "Login", "Password"), "s3cret value");
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("Password=s3cret value"));
         QCOMPARE(file.permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
-    }
-
-    // By the next write, or by the first read of a file made elsewhere (copied from another
-    // machine, say) that the program only reads.
-    void widerPermissionsAreNarrowed_data()
-    {
-        QTest::addColumn<bool>("writeAfter");
-        dataRow("by the next write", true);
-        dataRow("by the first read", false);
-    }
-
-    void widerPermissionsAreNarrowed()
-    {
-        QFETCH(bool, writeAfter);
-        const QString path = SettingsLocation("Lexorn");
-        SaveSetting("Lexorn", "Login", "Password", "a");
-        QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOther |
-                                                QFile::ReadGroup | QFile::WriteGroup));
-        if (writeAfter)
-            SaveSetting("Lexorn", "Login", "Password", "b");
-        else
-            QCOMPARE(GetSetting("Lexorn", "Login", "Password"), "a");
-        QCOMPARE(QFile::permissions(path) & 0x0777, QFile::ReadUser | QFile::WriteUser);
-    }
-
-    void nestedSectionsAndDefaults()
-    {
-        SaveSetting("Lexorn", "Options\\Form", "Height", "7000");
-        QCOMPARE(GetSetting("Lexorn", "Options\\Form", "Height", "1") + ' ' +
-                     GetSetting("Lexorn", "Options", "Height", "default"),
-                 "7000 default");
-        QCOMPARE(QSettings(SettingsLocation("Lexorn"), QSettings::IniFormat)
-                     .value("Options/Form/Height"),
-                 "7000");
     }
 };
 

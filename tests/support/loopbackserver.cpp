@@ -5,8 +5,6 @@
 
 #include <memory>
 
-#include <sys/socket.h>
-
 namespace {
 
 constexpr qint64 EndlessBytes = 200LL * 1024 * 1024;
@@ -89,20 +87,10 @@ void LoopbackServer::send(QTcpSocket *socket, const Request &request, const Answ
         break;
     case Fault::Hang:
         return;
-    case Fault::ResetMidBody:
     case Fault::CloseMidBody:
         socket->write(head(200, type + "Content-Length: 20000\r\n") + QByteArray(10000, 'x'));
         bodyBytesSent += 10000;
-        if (answer.fault == Fault::CloseMidBody)
-            break;
-        // Long enough for the half body to be on its way; a zero linger time sends a reset.
-        QTimer::singleShot(200, socket, [socket] {
-            const linger hard{1, 0};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
-                         sizeof hard);
-            socket->abort();
-        });
-        return;
+        break;
     case Fault::OneBytePerSecond: {
         socket->write(head(200, type + "Content-Length: 120\r\n"));
         auto *drip = new QTimer(socket);

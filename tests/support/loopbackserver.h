@@ -19,7 +19,6 @@ public:
     enum class Fault {
         None,
         Hang,             // read, never answer
-        ResetMidBody,     // half the announced body, then a TCP reset
         CloseMidBody,     // half the announced body, then an orderly close
         OneBytePerSecond, // a small body, one byte each second
         EndlessBody,      // 200 MB without a length, as fast as the client reads
@@ -55,12 +54,10 @@ public:
     {
         setHandler([fault](const Request &) { return Answer{200, {}, "text/plain", fault}; });
     }
-    // "127.0.0.1:PORT", the form LEXORN_SERVICE_HOST takes
-    QByteArray hostAndPort() const
+    QString url(const QString &path) const
     {
-        return "127.0.0.1:" + QByteArray::number(server.serverPort());
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
     }
-    QString url(const QString &path) const { return "http://" + hostAndPort() + path; }
     // An address on loopback where nothing listens.
     static QString refusedUrl(const QString &path);
 

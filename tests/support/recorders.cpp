@@ -27,7 +27,7 @@ int endingOf(const std::function<void()> &call)
     }
 }
 
-MessageBoxRecorder::MessageBoxRecorder()
+Recorder::Recorder()
 {
     platform::setMessageBoxPresenter([this](const platform::MessageBoxRequest &request) {
         shown.append(request);
@@ -38,27 +38,19 @@ MessageBoxRecorder::MessageBoxRecorder()
         return (request.style & 0x0F) == platform::vbYesNo ? int(platform::vbYes)
                                                            : int(platform::vbOK);
     });
+    platform::setBrowserOpener([this](const QString &address) { opened.append(address); });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder()
+Recorder::~Recorder()
 {
     platform::setMessageBoxPresenter({});
+    platform::setBrowserOpener({});
 }
 
-QStringList MessageBoxRecorder::seen() const
+QStringList Recorder::seen() const
 {
     QStringList boxes;
     for (const platform::MessageBoxRequest &box : shown)
         boxes.append(QStringLiteral("%1 %2 %3").arg(box.title).arg(box.style).arg(box.prompt));
     return boxes;
-}
-
-BrowserRecorder::BrowserRecorder()
-{
-    platform::setBrowserOpener([this](const QString &address) { opened.append(address); });
-}
-
-BrowserRecorder::~BrowserRecorder()
-{
-    platform::setBrowserOpener({});
 }

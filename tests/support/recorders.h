@@ -11,30 +11,20 @@
 // status the program ended with.
 int endingOf(const std::function<void()> &call);
 
-// While alive, records every message box instead of showing it and answers it: with the next
-// scripted answer, or OK / Yes by default. `onShow` runs for each box (e.g. to act meanwhile).
-class MessageBoxRecorder
+// While alive, stands in for the user: records every message box instead of showing it and
+// answers it, with the next scripted answer or OK / Yes by default (`onShow` runs for each box,
+// e.g. to act meanwhile), and records every address handed to the browser.
+class Recorder
 {
-    Q_DISABLE_COPY(MessageBoxRecorder)
+    Q_DISABLE_COPY(Recorder)
 
 public:
-    MessageBoxRecorder();
-    ~MessageBoxRecorder();
+    Recorder();
+    ~Recorder();
 
     QStringList seen() const; // each box as "TITLE STYLE TEXT"
     QList<platform::MessageBoxRequest> shown;
     QList<int> answers;
     std::function<void(const platform::MessageBoxRequest &)> onShow;
-};
-
-// While alive, records every address handed to the user's browser.
-class BrowserRecorder
-{
-    Q_DISABLE_COPY(BrowserRecorder)
-
-public:
-    BrowserRecorder();
-    ~BrowserRecorder();
-
-    QStringList opened;
+    QStringList opened; // browser addresses
 };
