@@ -112,13 +112,17 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lexorn-service"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LEXORN_VERSION));
     // Qt's own request tracing would print whole addresses, and with them passwords.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver*=false"));
     qSetMessagePattern(QStringLiteral("lexorn-service: %{message}"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("The Lexorn translation service."));
-    parser.addHelpOption();
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays help on commandline options."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("config"), QStringLiteral("The configuration file."),
          QStringLiteral("file")},
@@ -139,7 +143,16 @@ int main(int argc, char *argv[])
          QStringLiteral("email")},
         {QStringLiteral("list-reports"), QStringLiteral("Print the banner reports received.")},
     });
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        const QString error = parser.errorText();
+        say(error.isEmpty() ? QStringLiteral("it takes no arguments but options") : error);
+        std::fputs(qPrintable(QLatin1Char('\n') + parser.helpText()), stderr);
+        return BadUsage;
+    }
+    if (parser.isSet(help))
+        parser.showHelp(Success);
+    if (parser.isSet(version))
+        parser.showVersion();
     if (!parser.isSet(QStringLiteral("config"))) {
         say(QStringLiteral("--config FILE is required (see --help)"));
         return BadUsage;

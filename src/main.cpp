@@ -1,4 +1,5 @@
 #include "platform/identity.h"
+#include "startup/commandline.h"
 #include "startup/modmain.h"
 
 #include <QApplication>
@@ -31,6 +32,8 @@ void prepareFontsMeanwhile()
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> status = answerCommandLine(argc, argv))
+        return *status;
     prepareFontsMeanwhile();
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::AppTitle());

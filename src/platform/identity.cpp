@@ -14,12 +14,14 @@ QString CompanyName()
     return QStringLiteral("Korvath");
 }
 
+QString VersionNumber()
+{
+    return QStringLiteral("%1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision);
+}
+
 QString VersionText()
 {
-    return QStringLiteral("Version %1.%2.%3")
-        .arg(VersionMajor)
-        .arg(VersionMinor)
-        .arg(VersionRevision);
+    return QStringLiteral("Version ") + VersionNumber();
 }
 
 QString ServiceHost()
