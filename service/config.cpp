@@ -437,7 +437,11 @@ bool loadConfig(const QString &path, ServiceConfig &config, QString &error)
         return false;
     }
 
+    // A relative database lies in the state folder systemd gives the service, else beside the
+    // configuration.
+    const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
     if (!config.isPostgres() && QDir::isRelativePath(config.database))
-        config.database = QFileInfo(config.path).dir().absoluteFilePath(config.database);
+        config.database = QDir(state.isEmpty() ? QFileInfo(config.path).path() : state)
+                              .absoluteFilePath(config.database);
     return true;
 }
