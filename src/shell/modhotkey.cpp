@@ -12,7 +12,7 @@ QList<qint32> HotKeyIds;
 void RegisterHotKeys()
 {
     HotKeyIds = {0};
-    AddHotKey(MOD_WIN, 0x54); // T
+    AddHotKey(MOD_WIN, 'T');
 }
 
 void AddHotKey(qint32 modifiers, qint32 key)
@@ -28,7 +28,7 @@ void AddHotKey(qint32 modifiers, qint32 key)
 void OnHotKey(quint8 id)
 {
     DoEvents();
-    if (HotKeyIds.size() < 2 || id != quint8(HotKeyIds.at(1)))
+    if (HotKeyIds.size() <= TranslateHotKeyId || id != quint8(HotKeyIds.at(TranslateHotKeyId)))
         return;
     frmTranslateText &window = frmTranslateText::instance();
     window.Form_Resize();

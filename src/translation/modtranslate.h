@@ -17,9 +17,9 @@ QByteArray Utf8Encode(const QString &text);
 // Percent-encodes every byte except ASCII letters, digits and "_"; space becomes %20.
 QString UrlEncode(const QByteArray &bytes);
 
-// The part of source between the first startMarker and the first endMarker after it; empty when
-// either is missing, a marker is empty, or the end marker begins inside the start marker.
-// Lets the user interface process pending events after each search.
+// Pumps messages after each search. The part of source between the first startMarker and the
+// first endMarker after it; empty when either is missing, a marker is empty, or the end marker
+// begins inside the start marker.
 QByteArray TextBetween(const QByteArray &source, const QByteArray &startMarker,
                        const QByteArray &endMarker);
 

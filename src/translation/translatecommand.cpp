@@ -1,5 +1,4 @@
-// The Translate button of the translation window. It is a handler of that window, declared there
-// and wired in its constructor, but it belongs to the translation engine and lives beside it.
+#include "translation/translatecommand.h"
 
 #include "platform/dhtmledit.h"
 #include "platform/messagebox.h"
@@ -28,10 +27,10 @@ QString codeOf(const QString &languageIndex)
 
 } // namespace
 
-void frmTranslateText::cmdTranslate_Click()
+void TranslateCommand(frmTranslateText &window)
 {
     frmTranslateSplash &splash = frmTranslateSplash::instance();
-    splash.SourceText = modTranslate::HtmlToText(dhtFrom->DocumentHTML());
+    splash.SourceText = modTranslate::HtmlToText(window.dhtFrom->DocumentHTML());
 
     // Line breaks are text to translate; only spaces count as nothing.
     if (TrimSpaces(splash.SourceText).isEmpty()) {
@@ -39,7 +38,7 @@ void frmTranslateText::cmdTranslate_Click()
                QStringLiteral("Error"));
         return;
     }
-    if (cboTranslate->currentIndex() < 0) {
+    if (window.cboTranslate->currentIndex() < 0) {
         MsgBox(QStringLiteral("Please select languages."), vbInformation, QStringLiteral("Error"));
         return;
     }
@@ -48,14 +47,14 @@ void frmTranslateText::cmdTranslate_Click()
 
     // The report follows every translation, an unavailable one too, and carries the text as it
     // was sent: the translation may have cut it to the session's limit.
-    const LanguagePair &pair = LanguagePairs.at(cboTranslate->currentIndex());
+    const LanguagePair &pair = LanguagePairs.at(window.cboTranslate->currentIndex());
     const QString body =
         QStringLiteral("userid=") + SessionSettings.UserId + QStringLiteral("&src_lang=") +
         codeOf(pair.SourceLanguage) + QStringLiteral("&dest_lang=") + codeOf(pair.TargetLanguage) +
         QStringLiteral("&text=") +
         modTranslate::UrlEncode(modTranslate::Utf8Encode(splash.SourceText.left(ReportedUnits)));
-    webBanner->Navigate(SessionSettings.BannerLink,
-                        WebBrowser::navNoReadFromCache | WebBrowser::navNoWriteToCache, QString(),
-                        body.toUtf8(),
-                        QStringLiteral("Content-Type: application/x-www-form-urlencoded\r\n"));
+    window.webBanner->Navigate(
+        SessionSettings.BannerLink, WebBrowser::navNoReadFromCache | WebBrowser::navNoWriteToCache,
+        QString(), body.toUtf8(),
+        QStringLiteral("Content-Type: application/x-www-form-urlencoded\r\n"));
 }

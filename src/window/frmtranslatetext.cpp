@@ -11,7 +11,7 @@
 #include "platform/windowproc.h"
 #include "shell/frmtrayicon.h"
 #include "startup/sessionsettings.h"
-#include "ui_frmtranslatetext.h"
+#include "translation/translatecommand.h"
 #include "window/languagepairs.h"
 #include "window/modfrmtranslatetext.h"
 
@@ -26,6 +26,7 @@ using namespace platform;
 
 namespace {
 
+constexpr int DefaultWidth = 6300, DefaultHeight = 6120; // twips, frame included
 constexpr int Margin = 120;
 constexpr int BannerWidth = 2175;
 constexpr int LabelOffset = 60;
@@ -44,22 +45,9 @@ std::optional<int> storedTwips(const QString &section, const QString &key)
 
 } // namespace
 
-frmTranslateText::frmTranslateText() : ui(std::make_unique<Ui::frmTranslateText>())
+frmTranslateText::frmTranslateText() : netHTML(new Inet(this))
 {
-    ui->setupUi(this);
-    fraFrom = ui->fraFrom;
-    Label1 = ui->Label1;
-    dhtFrom = ui->dhtFrom;
-    lblTranslate = ui->lblTranslate;
-    cboTranslate = ui->cboTranslate;
-    cmdFindTran = ui->cmdFindTran;
-    cmdTranslate = ui->cmdTranslate;
-    fraTo = ui->fraTo;
-    dhtTo = ui->dhtTo;
-    cmdCopy = ui->cmdCopy;
-    cmdClose = ui->cmdClose;
-    webBanner = ui->webBanner;
-    netHTML = new Inet(this);
+    setupUi(this);
 
     connect(cmdTranslate, &QPushButton::clicked, this, &frmTranslateText::cmdTranslate_Click);
     connect(cmdFindTran, &QPushButton::clicked, this, &frmTranslateText::cmdFindTran_Click);
@@ -87,8 +75,8 @@ void frmTranslateText::placeFromSettings()
     const QString form = QStringLiteral("Options\\Form");
     // On X11 the frame belongs to the window manager and is unknown until the window is shown,
     // so the stored outer size is taken as the client size.
-    const int width = storedTwips(options, QStringLiteral("Width")).value_or(6300);
-    const int height = storedTwips(form, QStringLiteral("Height")).value_or(6120);
+    const int width = storedTwips(options, QStringLiteral("Width")).value_or(DefaultWidth);
+    const int height = storedTwips(form, QStringLiteral("Height")).value_or(DefaultHeight);
     resize(TwipsToPixels(width), TwipsToPixels(height));
 
     QPoint position;
@@ -148,6 +136,11 @@ void frmTranslateText::Form_Resize()
     SetLeftTwips(cmdTranslate, LeftTwips(fraFrom) + WidthTwips(fraFrom) - WidthTwips(cmdTranslate));
     SetTopTwips(cmdFindTran, TopTwips(fraFrom) + HeightTwips(fraFrom) + Margin);
     SetLeftTwips(cmdFindTran, LeftTwips(fraFrom));
+}
+
+void frmTranslateText::cmdTranslate_Click()
+{
+    TranslateCommand(*this);
 }
 
 void frmTranslateText::cmdFindTran_Click()

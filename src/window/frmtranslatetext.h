@@ -1,28 +1,19 @@
 #pragma once
 
 #include "platform/form.h"
+#include "ui_frmtranslatetext.h"
 
 #include <QWidget>
 
-#include <memory>
-
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QPushButton;
-
 namespace platform {
-class DHTMLEdit;
 class Inet;
-class WebBrowser;
 } // namespace platform
 
-namespace Ui {
-class frmTranslateText;
-}
-
 // The working window: the text to translate, the language pair, the translation and the banner.
-class frmTranslateText : public platform::Form<QWidget, frmTranslateText>
+// Its controls are those of its form, by their names there; cboTranslate's index selects the
+// language pair and the provider alike.
+class frmTranslateText : public platform::Form<QWidget, frmTranslateText>,
+                         public Ui::frmTranslateText
 {
     Q_OBJECT
     Q_DISABLE_COPY(frmTranslateText)
@@ -39,22 +30,9 @@ public:
     // Fits the controls to the client area.
     void Form_Resize();
 
-    QGroupBox *fraFrom;
-    QLabel *Label1;
-    platform::DHTMLEdit *dhtFrom;
-    QLabel *lblTranslate;
-    QComboBox *cboTranslate; // its index selects the language pair and the provider alike
-    QPushButton *cmdFindTran;
-    QPushButton *cmdTranslate;
-    QGroupBox *fraTo;
-    platform::DHTMLEdit *dhtTo;
-    QPushButton *cmdCopy;
-    QPushButton *cmdClose;
-    platform::WebBrowser *webBanner;
     platform::Inet *netHTML;
 
 public Q_SLOTS:
-    // Defined with the translation engine, in translation/translatecommand.cpp.
     void cmdTranslate_Click();
     void cmdFindTran_Click();
     void cmdCopy_Click();
@@ -71,6 +49,4 @@ protected:
 private:
     void placeFromSettings();
     void buildLanguagePairs();
-
-    std::unique_ptr<Ui::frmTranslateText> ui;
 };
