@@ -1,5 +1,6 @@
 #include "platform/dhtmledit.h"
 
+#include <QImage>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
@@ -144,6 +145,17 @@ void DHTMLEdit::setDocumentHTML(const QString &html)
         tail = bodyEnd > headEnd ? html.mid(bodyEnd) : defaultTail;
     }
     setHtml(withStrayLessThanEscaped(html));
+}
+
+QVariant DHTMLEdit::loadResource(int type, const QUrl &)
+{
+    // Given nothing, the document would read a picture's file itself: it gets a blank one.
+    static const QImage blank = [] {
+        QImage image(1, 1, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        return image;
+    }();
+    return type == QTextDocument::ImageResource ? QVariant(blank) : QVariant(QByteArray());
 }
 
 QString DHTMLEdit::DocumentHTML() const

@@ -20,6 +20,10 @@ public:
     // The head of the document last set, then the body as it is now.
     QString DocumentHTML() const;
 
+protected:
+    // Nothing a document names is loaded, local files included: a result comes from a provider.
+    QVariant loadResource(int type, const QUrl &name) override;
+
 private:
     QString head; // up to and including the body start tag
     QString tail; // from the body end tag on

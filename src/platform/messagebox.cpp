@@ -17,6 +17,8 @@ int presentWithQt(const MessageBoxRequest &request)
 {
     QMessageBox box;
     box.setWindowTitle(request.title);
+    // A service's message is shown as it was sent, tags and all.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.prompt);
     switch (request.style & 0x70) {
     case vbCritical:

@@ -1,7 +1,6 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include <QProcess>
 #include <QWidget>
 
 namespace platform {
@@ -17,10 +16,14 @@ std::function<void(const QString &)> &opener()
 
 void ShellExecute(const QString &address)
 {
-    if (opener())
+    if (opener()) {
         opener()(address);
-    else
-        QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+        return;
+    }
+    // The address goes as it was built: through QUrl, a placeholder left in it (%dest_lang%)
+    // would be encoded again.
+    const QString browser = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0);
+    QProcess::startDetached(browser.isEmpty() ? QStringLiteral("xdg-open") : browser, {address});
 }
 
 void setBrowserOpener(std::function<void(const QString &)> replacement)

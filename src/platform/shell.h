@@ -8,7 +8,8 @@ class QWidget;
 
 namespace platform {
 
-// Opens an address with the user's default handler (the web browser for http), without waiting.
+// Opens an address, exactly as given, with the browser named by BROWSER or else with xdg-open (the
+// desktop's handler), without waiting.
 void ShellExecute(const QString &address);
 
 // Tests replace the opener to record the address; an empty one restores the desktop's handler.

@@ -265,7 +265,10 @@ void WebBrowser::followLink(const QUrl &link)
         return;
     }
     const QUrl target = document()->baseUrl().resolved(link);
-    if (target.scheme() == QLatin1String("javascript"))
+    // Only the web and mail reach the browser: not local files, shares or other programs' schemes.
+    const QString scheme = target.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+        scheme != QLatin1String("mailto"))
         return;
     ShellExecute(target.toString());
 }

@@ -54,10 +54,8 @@ private Q_SLOTS:
         dataRow("twips: right button up", twips, 517.0 * 15, "menu");
         dataRow("twips: rounds up to a double click", twips, 514.5 * 15, "window");
         dataRow("twips: just below a double click", twips, 514.4 * 15, "nothing");
-        dataRow("twips: code as if pixels", twips, 515.0, "nothing");
         dataRow("pixels: double click", pixels, 515.0, "window");
         dataRow("pixels: rounds to a right button up", pixels, 516.6, "menu");
-        dataRow("pixels: code as if twips", pixels, 515.0 * 15, "nothing");
     }
 
     void notificationCode()
