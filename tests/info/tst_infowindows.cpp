@@ -20,6 +20,7 @@ private Q_SLOTS:
         dataRow("splash: Shift alone", "splash", "", int(Qt::Key_Shift), false);
         dataRow("splash: a click on a label", "splash", "lblProductName", 0, false);
         dataRow("About: OK", "about", "cmdOK", 0, true);
+        dataRow("About: Escape", "about", "", int(Qt::Key_Escape), true);
     }
 
     void closesOn()

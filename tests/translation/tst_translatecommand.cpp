@@ -163,7 +163,6 @@ private Q_SLOTS:
         dataRow("failure text is case-sensitive", "ERROR: translation failed [b]Hallo[/b]"_ba,
                 "Hallo");
         dataRow("no end marker", "x[b]Hallo"_ba, Unavailable.arg(3));
-        dataRow("no markers", "Hallo"_ba, Unavailable.arg(3));
         dataRow("adjacent markers", "[b][/b]"_ba, Unavailable.arg(3));
         dataRow("markup goes in as it is", "[b]a<br>b &amp; c[/b]"_ba, "a\nb & c");
     }
