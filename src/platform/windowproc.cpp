@@ -1,6 +1,7 @@
 #include "platform/windowproc.h"
 
 #include "platform/form.h"
+#include "platform/frame.h"
 
 #include <QHash>
 #include <QWidget>
@@ -57,7 +58,9 @@ void RefreshMinimumSize(HWND window)
     MINMAXINFO info;
     info.ptMinTrackSize = {0, 0};
     SendMessage(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    window->setMinimumSize(info.ptMinTrackSize.x, info.ptMinTrackSize.y);
+    // The tracking size is the outer one; Qt's minimum is the client's.
+    const QSize outer(info.ptMinTrackSize.x, info.ptMinTrackSize.y);
+    window->setMinimumSize(outer.shrunkBy(FrameExtents(window)).expandedTo(QSize(0, 0)));
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "window/frmtranslatetext.h"
 
 #include "platform/dhtmledit.h"
+#include "platform/frame.h"
 #include "platform/identity.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
@@ -73,15 +74,16 @@ void frmTranslateText::placeFromSettings()
 {
     const QString options = QStringLiteral("Options");
     const QString form = QStringLiteral("Options\\Form");
-    // On X11 the frame belongs to the window manager and is unknown until the window is shown,
-    // so the stored outer size is taken as the client size.
-    const int width = storedTwips(options, QStringLiteral("Width")).value_or(DefaultWidth);
-    const int height = storedTwips(form, QStringLiteral("Height")).value_or(DefaultHeight);
-    resize(TwipsToPixels(width), TwipsToPixels(height));
+    // The stored size is the outer one; the client area is what the frame leaves of it.
+    const QSize outer(
+        TwipsToPixels(storedTwips(options, QStringLiteral("Width")).value_or(DefaultWidth)),
+        TwipsToPixels(storedTwips(form, QStringLiteral("Height")).value_or(DefaultHeight)));
+    resize(outer.shrunkBy(FrameExtents(this)));
 
+    // A position is the frame's, as Qt places windows.
     QPoint position;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        position = screen->availableGeometry().center() - rect().center();
+        position = screen->availableGeometry().center() - QRect(QPoint(), outer).center();
     if (const auto top = storedTwips(form, QStringLiteral("Top")))
         position.setY(TwipsToPixels(*top));
     if (const auto left = storedTwips(form, QStringLiteral("Left")))

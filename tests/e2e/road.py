@@ -22,6 +22,12 @@ def click(desktop, *node):
     return desktop.click(box.x + box.width // 2, box.y + box.height // 2) or box
 
 
+def outer_size(desktop, window):  # the client's size with the frame the window manager set
+    left, right, top, bottom = map(int, desktop.output("xprop", "-id", str(window),
+                                                       "_NET_FRAME_EXTENTS").split("=")[1].split(","))
+    return desktop.client_area(window)[2] + left + right, desktop.client_area(window)[3] + top + bottom
+
+
 def road(desktop):
     # A session bus of our own with the accessibility bus on it, for Lexorn and for pyatspi.
     bus = os.path.join(desktop.work, "bus")
@@ -70,6 +76,14 @@ def road(desktop):
     desktop.check("Super+T brings it back as it was left", lambda: (text(
         "text", "Translated Text").strip(), find("combo box").name), ("La casa es roja.",
         "English to Español"))
+
+    window = desktop.shown()[0]
+    desktop.check("its outer size, frame included, the default", lambda: outer_size(desktop, window),
+                  (420, 408))
+    desktop.screenshot("window-default")
+    desktop.xdotool("windowsize", str(window), "1", "1")
+    desktop.check("and no smaller than the minimum", lambda: outer_size(desktop, window), (420, 355))
+    desktop.screenshot("window-minimum")
 
 
 run(road)
