@@ -1,6 +1,7 @@
 #include "platform/inet.h"
 
 #include "platform/network.h"
+#include "platform/pump.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -14,6 +15,7 @@ Inet::Inet(QObject *parent) : QObject(parent) {}
 
 TransferResult Inet::OpenURL(const QString &address, DataType)
 {
+    const TransferInProgress transferring;
     QNetworkRequest request(QUrl(address, QUrl::TolerantMode));
     prepareRequest(request, false);
     const QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(network().get(request));

@@ -1,5 +1,7 @@
 #include "platform/trayicon.h"
 
+#include "platform/pump.h"
+
 #include <QApplication>
 #include <QHash>
 #include <QMouseEvent>
@@ -58,7 +60,8 @@ bool xembedTrayInUse()
 }
 
 // Posted like the shell's own notifications, so that a handler may run a modal loop (the pop-up
-// menu) without doing so inside Qt's mouse event delivery.
+// menu) without doing so inside Qt's mouse event delivery; held while a transfer waits, as the
+// shell's own would be.
 void notify(const ShellIcon &entry, UINT mouseMessage)
 {
     if (!entry.notifies)
@@ -69,8 +72,10 @@ void notify(const ShellIcon &entry, UINT mouseMessage)
     QMetaObject::invokeMethod(
         qApp,
         [owner, id, message, mouseMessage] {
-            if (owner)
-                SendMessage(owner, message, id, LPARAM(mouseMessage));
+            RunBetweenTransfers([owner, id, message, mouseMessage] {
+                if (owner)
+                    SendMessage(owner, message, id, LPARAM(mouseMessage));
+            });
         },
         Qt::QueuedConnection);
 }

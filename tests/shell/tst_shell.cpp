@@ -1,3 +1,4 @@
+#include "platform/inet.h"
 #include "platform/trayicon.h"
 #include "platform/windowproc.h"
 #include "shell/frmtrayicon.h"
@@ -5,6 +6,7 @@
 #include "shell/modhotkey.h"
 #include "shell/modtrayicon.h"
 #include "startup/frmmain.h"
+#include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
@@ -118,6 +120,30 @@ private Q_SLOTS:
         }
         settle();
         QCOMPARE(delivered, codes);
+        QVERIFY(Shell_NotifyIcon(NIM_DELETE, data));
+    }
+
+    // A StatusNotifier activation comes over D-Bus, which a transfer's wait does not hold back.
+    void activationWaitsForTheTransfer()
+    {
+        QWidget owner;
+        QList<int> delivered;
+        SetWindowLong(&owner, GWL_WNDPROC, [&](HWND, UINT, WPARAM, LPARAM l) {
+            delivered.append(LoWord(l));
+            return LRESULT(0);
+        });
+        NOTIFYICONDATA data{0, &owner, 7, NIF_MESSAGE, 0x8123, QIcon()};
+        QVERIFY(Shell_NotifyIcon(NIM_ADD, data));
+        LoopbackServer server;
+        server.setHandler([&](const LoopbackServer::Request &) {
+            Q_EMIT owner.findChild<QSystemTrayIcon *>()->activated(QSystemTrayIcon::Trigger);
+            settle();
+            return LoopbackServer::Answer{200, "answer"};
+        });
+        QVERIFY(Inet().OpenURL(server.url(QStringLiteral("/"))).ok);
+        QCOMPARE(delivered, QList<int>());
+        settle();
+        QCOMPARE(delivered, QList<int>{0x203});
         QVERIFY(Shell_NotifyIcon(NIM_DELETE, data));
     }
 
