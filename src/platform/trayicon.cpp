@@ -1,6 +1,7 @@
 #include "platform/trayicon.h"
 
 #include "platform/pump.h"
+#include "platform/statusnotifier.h"
 
 #include <QApplication>
 #include <QHash>
@@ -22,7 +23,9 @@ struct ShellIcon
     quint32 id = 0;
     quint32 callbackMessage = 0;
     bool notifies = false;
-    QPointer<QSystemTrayIcon> icon;
+    QIcon image;
+    QString tip;
+    QPointer<QSystemTrayIcon> icon; // none until the desktop has a tray that can show it
 };
 
 std::vector<std::unique_ptr<ShellIcon>> &icons()
@@ -34,7 +37,7 @@ std::vector<std::unique_ptr<ShellIcon>> &icons()
 ShellIcon *findIcon(HWND owner, quint32 id)
 {
     for (const auto &entry : icons()) {
-        if (entry->owner == owner && entry->id == id && entry->icon)
+        if (entry->owner == owner && entry->id == id)
             return entry.get();
     }
     return nullptr;
@@ -183,10 +186,25 @@ void apply(ShellIcon &entry, const NOTIFYICONDATA &data)
         entry.callbackMessage = data.uCallbackMessage;
     }
     if (data.uFlags & NIF_ICON)
-        entry.icon->setIcon(data.hIcon);
+        entry.image = data.hIcon;
     if (data.uFlags & NIF_TIP)
-        entry.icon->setToolTip(
-            QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
+        entry.tip = QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip));
+    if (entry.icon) {
+        entry.icon->setIcon(entry.image);
+        entry.icon->setToolTip(entry.tip);
+    }
+}
+
+void show(ShellIcon *entry)
+{
+    // No context menu of its own: the owning window decides what a right click does.
+    entry->icon = new QSystemTrayIcon(entry->image, entry->owner);
+    entry->icon->setToolTip(entry->tip);
+    QObject::connect(entry->icon, &QObject::destroyed, qApp, [entry] { forget(entry); });
+    QObject::connect(
+        entry->icon, &QSystemTrayIcon::activated, entry->icon,
+        [entry](QSystemTrayIcon::ActivationReason reason) { onActivated(*entry, reason); });
+    entry->icon->show();
 }
 
 } // namespace
@@ -204,16 +222,14 @@ bool Shell_NotifyIcon(UINT message, NOTIFYICONDATA &data)
         auto entry = std::make_unique<ShellIcon>();
         entry->owner = data.hWnd;
         entry->id = data.uID;
-        // No context menu of its own: the owning window decides what a right click does.
-        entry->icon = new QSystemTrayIcon(data.hWnd);
         ShellIcon *added = entry.get();
-        QObject::connect(entry->icon, &QObject::destroyed, qApp, [added] { forget(added); });
-        QObject::connect(
-            entry->icon, &QSystemTrayIcon::activated, entry->icon,
-            [added](QSystemTrayIcon::ActivationReason reason) { onActivated(*added, reason); });
         icons().push_back(std::move(entry));
         apply(*added, data);
-        added->icon->show();
+        WhenTrayCanShow(data.hWnd, [owner = data.hWnd, id = data.uID] {
+            ShellIcon *waiting = findIcon(owner, id); // gone if deleted meanwhile
+            if (waiting && !waiting->icon)
+                show(waiting);
+        });
         return true;
     }
     case NIM_MODIFY:
@@ -224,8 +240,12 @@ bool Shell_NotifyIcon(UINT message, NOTIFYICONDATA &data)
     case NIM_DELETE:
         if (!existing)
             return false;
-        existing->icon->hide();
-        delete existing->icon; // forgets the entry
+        if (existing->icon) {
+            existing->icon->hide();
+            delete existing->icon; // forgets the entry
+        } else {
+            forget(existing);
+        }
         return true;
     default:
         return false;

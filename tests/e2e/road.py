@@ -23,8 +23,8 @@ def click(desktop, *node):
 
 
 def outer_size(desktop, window):  # the client's size with the frame the window manager set
-    left, right, top, bottom = map(int, desktop.output("xprop", "-id", str(window),
-                                                       "_NET_FRAME_EXTENTS").split("=")[1].split(","))
+    frame = desktop.output("xprop", "-id", str(window), "_NET_FRAME_EXTENTS").split("=")[1]
+    left, right, top, bottom = map(int, frame.split(","))
     return desktop.client_area(window)[2] + left + right, desktop.client_area(window)[3] + top + bottom
 
 
@@ -77,12 +77,10 @@ def road(desktop):
         "text", "Translated Text").strip(), find("combo box").name), ("La casa es roja.",
         "English to Español"))
 
-    window = desktop.shown()[0]
-    desktop.check("its outer size, frame included, the default", lambda: outer_size(desktop, window),
-                  (420, 408))
-    desktop.screenshot("window-default")
-    desktop.xdotool("windowsize", str(window), "1", "1")
-    desktop.check("and no smaller than the minimum", lambda: outer_size(desktop, window), (420, 355))
+    size = lambda: outer_size(desktop, desktop.shown()[0])
+    desktop.check("its outer size, frame included, the default", size, (420, 408))
+    desktop.xdotool("windowsize", str(desktop.shown()[0]), "1", "1")
+    desktop.check("and no smaller than the minimum", size, (420, 355))
     desktop.screenshot("window-minimum")
 
 

@@ -92,7 +92,6 @@ private Q_SLOTS:
         columns<QString, int, QString>({"text", "pair", "message"});
         const QString noText = u"Please enter some text to translate."_s;
         dataRow("nothing", QString(), 0, noText);
-        dataRow("spaces", "    ", 0, noText);
         dataRow("non-breaking spaces", "\u00A0\u00A0 \u00A0", 0, noText);
         dataRow("no pair selected", "Hello", -1, "Please select languages.");
     }
