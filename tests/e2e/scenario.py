@@ -41,12 +41,13 @@ class Scenario(headless.Desktop):
         self.key(keys)
 
     def start_service(self):
-        # The demo configuration with cheap password hashing, on a free port.
+        # The demo configuration with cheap password hashing, on a free port (the service, or
+        # scripts/balance with instances of it).
         self.config = Path(self.work, "service.ini")
         self.config.write_text((ROOT / "service/demo.ini").read_text().replace("100000", "1000"))
         self.launch([self.service, "--config", self.config, "--port", "0"])
-        self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(
-            r" port (\d+) as ", Path(self.work, "lexorn-service.log").read_text()))[0]
+        self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(r" port (\d+) as ",
+            Path(self.work, Path(self.service).name + ".log").read_text()), 60)[0]
 
     def start_lexorn(self, signed_in, **extra):
         config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store
