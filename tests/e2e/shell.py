@@ -2,6 +2,7 @@
 # The tray icon, its menu, the hot key, the splash screen, About and Exit of the real program,
 # signed in from the settings store.
 import time
+from pathlib import Path
 
 from Xlib import X, XK, display
 
@@ -60,7 +61,7 @@ def shell(desktop):
     rival.screen().root.grab_key(rival.keysym_to_keycode(XK.string_to_keysym("t")), X.AnyModifier,
                                  True, X.GrabModeAsync, X.GrabModeAsync)
     rival.sync()
-    desktop.start_lexorn(True)
+    lexorn = desktop.start_lexorn(True)
     x, y, width, height = desktop.client_area(desktop.check("the splash screen", desktop.splash))
     desktop.check("492x283 in the middle of the screen", (width, height) == (492, 283) and abs(
         2 * x + width - 1280) <= 4 and abs(2 * y + height - 800) <= 4, True, 0)
@@ -72,6 +73,23 @@ def shell(desktop):
     desktop.check("a single click on the icon or Super+T shows nothing", desktop.shown(), [], 0)
     desktop.xdotool("click", "--repeat", "2", "--delay", "80", "1")
     desktop.check("a double click shows Translate Text", desktop.shown)
+
+    # Killed, Lexorn leaves its lock and socket behind: they keep no one from starting.
+    signins = lambda: Path(desktop.work, "lexorn-service.log").read_text().count("/settings.php")
+    before = signins()
+    lexorn.kill()
+    desktop.start_lexorn(True)
+    desktop.check("after SIGKILL a new start signs in, its icon in the tray",
+                  lambda: (signins(), bool(desktop.tray_icon())), (before + 1, True))
+    # Later starts, signed in too, ask that one for what Super+T does, which the rival holds.
+    for arguments in ([], ["--show"]):
+        later = desktop.start_lexorn(True, *arguments)
+        desktop.check(" ".join(["lexorn", *arguments]) + ": status 0 within a second",
+                      lambda: later.wait(1), 0, 0)
+        desktop.activate(desktop.check("the running one shows Translate Text", desktop.shown)[0])
+        desktop.key("alt+F4")
+        desktop.check("alt+F4 takes it away", desktop.shown, [])
+    desktop.check("no later start signed in", signins(), before + 1, 0)
 
 
 run(shell)
