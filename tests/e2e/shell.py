@@ -80,7 +80,7 @@ def shell(desktop):
     before = signins()
     lexorn.kill()
     (trayer := next(p for p in desktop.processes if p.args[0] == "trayer")).terminate()
-    desktop.start_lexorn(True)
+    desktop.start_lexorn(True, "--show")  # with none running, a start as any other
     desktop.check("after SIGKILL a new start signs in", signins, before + 1)
     desktop.launch(trayer.args)
     desktop.check("a tray started later gets its icon", desktop.tray_icon)
