@@ -71,6 +71,8 @@ def shell(desktop):
     desktop.key("super+t")
     time.sleep(1.5)
     desktop.check("a single click on the icon or Super+T shows nothing", desktop.shown(), [], 0)
+    desktop.check("the refusal said once", lambda: Path(desktop.work, "lexorn.log").read_text()
+                  .count("lexorn.hotkey: Super+T is held by another client"), 1)
     desktop.xdotool("click", "--repeat", "2", "--delay", "80", "1")
     desktop.check("a double click shows Translate Text", desktop.shown)
 
