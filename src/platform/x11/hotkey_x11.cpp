@@ -1,4 +1,5 @@
 #include "platform/hotkey.h"
+#include "platform/hotkeybackends.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -14,7 +15,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
-namespace platform {
+namespace platform::x11 {
 namespace {
 
 Q_LOGGING_CATEGORY(lcHotKey, "lexorn.hotkey")
@@ -216,4 +217,4 @@ bool UnregisterHotKey(HWND window, int id)
     return true;
 }
 
-} // namespace platform
+} // namespace platform::x11
