@@ -10,7 +10,8 @@ bool UnregisterHotKey(HWND window, int id);
 } // namespace platform::x11
 
 namespace platform::portal {
-// True while the desktop's GlobalShortcuts portal is on the session bus.
+// True when the desktop's portal is on the session bus or can be started there. One without
+// GlobalShortcuts then refuses the binding, which is logged.
 bool Available();
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
 bool UnregisterHotKey(HWND window, int id);

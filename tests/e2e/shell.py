@@ -2,7 +2,6 @@
 # The tray icon, its menu, the hot key, the splash screen, About and Exit of the real program,
 # signed in from the settings store.
 import time
-from pathlib import Path
 
 from Xlib import X, XK, display
 
@@ -71,14 +70,14 @@ def shell(desktop):
     desktop.key("super+t")
     time.sleep(1.5)
     desktop.check("a single click on the icon or Super+T shows nothing", desktop.shown(), [], 0)
-    desktop.check("the refusal said once", lambda: Path(desktop.work, "lexorn.log").read_text()
+    desktop.check("the refusal said once", lambda: open(f"{desktop.work}/lexorn.log").read()
                   .count("lexorn.hotkey: Super+T is held by another client"), 1)
     desktop.xdotool("click", "--repeat", "2", "--delay", "80", "1")
     desktop.check("a double click shows Translate Text", desktop.shown)
 
     # Killed, Lexorn leaves its lock and socket behind: they keep no one from starting. The tray
     # comes after it, as at a login where the panel starts late.
-    signins = lambda: Path(desktop.work, "lexorn-service.log").read_text().count("/settings.php")
+    signins = lambda: open(f"{desktop.work}/lexorn-service.log").read().count("/settings.php")
     before = signins()
     lexorn.kill()
     (trayer := next(p for p in desktop.processes if p.args[0] == "trayer")).terminate()
@@ -89,8 +88,7 @@ def shell(desktop):
     # Later starts, signed in too, ask that one for what Super+T does, which the rival holds.
     for arguments in ([], ["--show"]):
         later = desktop.start_lexorn(True, *arguments)
-        desktop.check(" ".join(["lexorn", *arguments]) + ": status 0 within a second",
-                      lambda: later.wait(1), 0, 0)
+        desktop.check(f"lexorn {arguments}: status 0 within a second", lambda: later.wait(1), 0, 0)
         desktop.activate(desktop.check("the running one shows Translate Text", desktop.shown)[0])
         desktop.key("alt+F4")
         desktop.check("alt+F4 takes it away", desktop.shown, [])
