@@ -21,7 +21,9 @@ bool waylandSession()
 
 } // namespace
 
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
+// The parameters go unused where the build found no backend.
+bool RegisterHotKey([[maybe_unused]] HWND window, [[maybe_unused]] int id,
+                    [[maybe_unused]] unsigned modifiers, [[maybe_unused]] unsigned virtualKey)
 {
 #ifdef LEXORN_HOTKEY_PORTAL
     if (waylandSession() && portal::Available())
@@ -38,7 +40,7 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
     return false;
 }
 
-bool UnregisterHotKey(HWND window, int id)
+bool UnregisterHotKey([[maybe_unused]] HWND window, [[maybe_unused]] int id)
 {
     bool released = false;
 #ifdef LEXORN_HOTKEY_PORTAL
