@@ -1,4 +1,6 @@
 #include "platform/identity.h"
+#include "platform/instance.h"
+#include "shell/modhotkey.h"
 #include "startup/commandline.h"
 #include "startup/modmain.h"
 
@@ -7,6 +9,7 @@
 #include <QFontDatabase>
 #include <QThreadPool>
 
+#include <cstdio>
 #include <dlfcn.h>
 #include <thread>
 
@@ -34,6 +37,14 @@ int main(int argc, char *argv[])
 {
     if (const std::optional<int> status = answerCommandLine(argc, argv))
         return *status;
+    // Before the display is opened: a later start costs the user a blink, not a second tray icon.
+    if (!platform::ClaimInstance()) {
+        QCoreApplication core(argc, argv);
+        if (platform::AskRunningInstance())
+            return 0;
+        std::fputs("lexorn: the Lexorn that runs does not answer\n", stderr);
+        return 1;
+    }
     prepareFontsMeanwhile();
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::AppTitle());
@@ -45,6 +56,8 @@ int main(int argc, char *argv[])
     QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
     // The program lives in the tray: closing its last visible window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // A later start, such as the desktop entry's action, asks for what Super+T does.
+    platform::ListenForLaterStarts([] { OnHotKey(quint8(TranslateHotKeyId)); });
     Main();
     return QApplication::exec();
 }

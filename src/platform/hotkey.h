@@ -12,8 +12,12 @@ inline constexpr unsigned MOD_WIN = 8;
 
 // Registers a system-wide key combination (virtual key: 'A' to 'Z' or '0' to '9') for a window.
 // Each press delivers WM_HOTKEY with the identifier as wParam to the window's current procedure.
-// False when the combination is held by another program or the desktop has no global keys (any
-// platform other than X11).
+// An X11 grab, or under Wayland the desktop's GlobalShortcuts portal, which answers later and may
+// bind another key or none: that is logged, never shown. False when another program holds the
+// combination (logged once) or the desktop has no global keys (said once on standard error).
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+
+// Releases what RegisterHotKey took for that window and identifier. False when it took nothing.
+bool UnregisterHotKey(HWND window, int id);
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/statusnotifier.h"
 
+#ifdef LEXORN_DBUS
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
@@ -75,3 +77,16 @@ void WhenTrayCanShow(QObject *context, std::function<void()> make)
 } // namespace platform
 
 #include "statusnotifier.moc"
+
+#else
+
+namespace platform {
+
+void WhenTrayCanShow(QObject *, std::function<void()> make)
+{
+    make();
+}
+
+} // namespace platform
+
+#endif

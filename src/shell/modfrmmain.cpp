@@ -1,5 +1,6 @@
 #include "shell/modfrmmain.h"
 
+#include "platform/hotkey.h"
 #include "shell/modhotkey.h"
 
 using namespace platform;
@@ -17,6 +18,8 @@ void UnhookMainWindow()
 {
     if (!MainWindowHandle)
         return;
+    for (qint32 id : std::as_const(HotKeyIds))
+        UnregisterHotKey(MainWindowHandle, id);
     SetWindowLong(MainWindowHandle, GWL_WNDPROC, PreviousMainWindowProc);
 }
 

@@ -33,6 +33,10 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
                                   QStringLiteral("Displays help on commandline options."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    // A plain start does the same; the option names it for key bindings and the desktop entry.
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("show"),
+        QStringLiteral("Shows the translation window of the Lexorn that runs, or starts one.")));
     for (const char *name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);

@@ -49,12 +49,12 @@ class Scenario(headless.Desktop):
         self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(r" port (\d+) as ",
             Path(self.work, Path(self.service).name + ".log").read_text()), 60)[0]
 
-    def start_lexorn(self, signed_in, **extra):
+    def start_lexorn(self, signed_in, *arguments, **extra):
         config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store
         config.mkdir(parents=True)
         if signed_in:
             (config / "Lexorn.ini").write_text(f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
-        return self.launch([self.lexorn], XDG_CONFIG_HOME=str(config.parent),
+        return self.launch([self.lexorn, *arguments], XDG_CONFIG_HOME=str(config.parent),
                            LEXORN_SERVICE_HOST=self.host, **extra)
 
 

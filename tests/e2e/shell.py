@@ -60,7 +60,7 @@ def shell(desktop):
     rival.screen().root.grab_key(rival.keysym_to_keycode(XK.string_to_keysym("t")), X.AnyModifier,
                                  True, X.GrabModeAsync, X.GrabModeAsync)
     rival.sync()
-    desktop.start_lexorn(True)
+    lexorn = desktop.start_lexorn(True)
     x, y, width, height = desktop.client_area(desktop.check("the splash screen", desktop.splash))
     desktop.check("492x283 in the middle of the screen", (width, height) == (492, 283) and abs(
         2 * x + width - 1280) <= 4 and abs(2 * y + height - 800) <= 4, True, 0)
@@ -70,8 +70,29 @@ def shell(desktop):
     desktop.key("super+t")
     time.sleep(1.5)
     desktop.check("a single click on the icon or Super+T shows nothing", desktop.shown(), [], 0)
+    desktop.check("the refusal said once", lambda: open(f"{desktop.work}/lexorn.log").read()
+                  .count("lexorn.hotkey: Super+T is held by another client"), 1)
     desktop.xdotool("click", "--repeat", "2", "--delay", "80", "1")
     desktop.check("a double click shows Translate Text", desktop.shown)
+
+    # Killed, Lexorn leaves its lock and socket behind: they keep no one from starting. The tray
+    # comes after it, as at a login where the panel starts late.
+    signins = lambda: open(f"{desktop.work}/lexorn-service.log").read().count("/settings.php")
+    before = signins()
+    lexorn.kill()
+    (trayer := next(p for p in desktop.processes if p.args[0] == "trayer")).terminate()
+    desktop.start_lexorn(True, "--show")  # with none running, a start as any other
+    desktop.check("after SIGKILL a new start signs in", signins, before + 1)
+    desktop.launch(trayer.args)
+    desktop.check("a tray started later gets its icon", desktop.tray_icon)
+    # Later starts, signed in too, ask that one for what Super+T does, which the rival holds.
+    for arguments in ([], ["--show"]):
+        later = desktop.start_lexorn(True, *arguments)
+        desktop.check(f"lexorn {arguments}: status 0 within a second", lambda: later.wait(1), 0, 0)
+        desktop.activate(desktop.check("the running one shows Translate Text", desktop.shown)[0])
+        desktop.key("alt+F4")
+        desktop.check("alt+F4 takes it away", desktop.shown, [])
+    desktop.check("no later start signed in", signins(), before + 1, 0)
 
 
 run(shell)

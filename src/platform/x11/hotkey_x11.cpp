@@ -1,17 +1,24 @@
 #include "platform/hotkey.h"
+#include "platform/hotkeybackends.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QList>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QWidget>
+
+#include <algorithm>
+#include <utility>
 
 // X11 headers define macros that break Qt headers: they come last.
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
-namespace platform {
+namespace platform::x11 {
 namespace {
+
+Q_LOGGING_CATEGORY(lcHotKey, "lexorn.hotkey")
 
 struct Grab
 {
@@ -64,14 +71,20 @@ public:
     }
 };
 
-KeyPressFilter &keyPressFilter()
+// Installed while a grab is held: without one, no key press needs looking at.
+KeyPressFilter *keyPressFilter = nullptr;
+
+xcb_connection_t *x11Connection()
 {
-    static KeyPressFilter *filter = [] {
-        auto *created = new KeyPressFilter;
-        QCoreApplication::instance()->installNativeEventFilter(created);
-        return created;
-    }();
-    return *filter;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t rootOf(xcb_connection_t *connection)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
 xcb_keysym_t keysymOf(unsigned virtualKey)
@@ -95,6 +108,21 @@ uint16_t modifierMask(unsigned modifiers)
     if (modifiers & MOD_WIN)
         mask |= XCB_MOD_MASK_4;
     return mask;
+}
+
+// As the desktop's settings name a combination: "Super+T".
+QString nameOf(unsigned modifiers, unsigned virtualKey)
+{
+    QString name;
+    if (modifiers & MOD_CONTROL)
+        name += QStringLiteral("Ctrl+");
+    if (modifiers & MOD_ALT)
+        name += QStringLiteral("Alt+");
+    if (modifiers & MOD_SHIFT)
+        name += QStringLiteral("Shift+");
+    if (modifiers & MOD_WIN)
+        name += QStringLiteral("Super+");
+    return name + QChar(char16_t(virtualKey));
 }
 
 xcb_keycode_t keycodeOf(xcb_connection_t *connection, xcb_keysym_t keysym)
@@ -138,10 +166,7 @@ bool grabAllVariants(xcb_connection_t *connection, xcb_window_t root, xcb_keycod
 
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
-    if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return false;
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = window ? x11Connection() : nullptr;
     if (!connection)
         return false;
     const xcb_keysym_t keysym = keysymOf(virtualKey);
@@ -149,15 +174,47 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
     if (!keycode)
         return false;
     const uint16_t mask = modifierMask(modifiers);
-    for (const Grab &grab : std::as_const(keyPressFilter().grabs)) {
+    if (!keyPressFilter) {
+        keyPressFilter = new KeyPressFilter;
+        QCoreApplication::instance()->installNativeEventFilter(keyPressFilter);
+    }
+    for (const Grab &grab : std::as_const(keyPressFilter->grabs)) {
         if (grab.keycode == keycode && grab.modifiers == mask && grab.window)
             return false; // already ours, on behalf of another registration
     }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    if (!grabAllVariants(connection, root, keycode, mask))
+    if (!grabAllVariants(connection, rootOf(connection), keycode, mask)) {
+        // The user can do nothing about it at every start, so it is said once and not shown.
+        static bool told = false;
+        if (!std::exchange(told, true))
+            qCWarning(lcHotKey, "%s is held by another client",
+                      qUtf8Printable(nameOf(modifiers, virtualKey)));
         return false;
-    keyPressFilter().grabs.append({window, id, keycode, mask});
+    }
+    keyPressFilter->grabs.append({window, id, keycode, mask});
     return true;
 }
 
-} // namespace platform
+bool UnregisterHotKey(HWND window, int id)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !keyPressFilter)
+        return false;
+    QList<Grab> &grabs = keyPressFilter->grabs;
+    const auto held = std::find_if(grabs.begin(), grabs.end(), [window, id](const Grab &grab) {
+        return grab.window == window && grab.id == id;
+    });
+    if (held == grabs.end())
+        return false;
+    for (uint16_t variant : LockVariants)
+        xcb_ungrab_key(connection, held->keycode, rootOf(connection), held->modifiers | variant);
+    xcb_flush(connection);
+    grabs.erase(held);
+    if (grabs.isEmpty()) {
+        QCoreApplication::instance()->removeNativeEventFilter(keyPressFilter);
+        delete keyPressFilter;
+        keyPressFilter = nullptr;
+    }
+    return true;
+}
+
+} // namespace platform::x11

@@ -1,5 +1,7 @@
 #include "platform/frame.h"
 
+#ifdef LEXORN_X11
+
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QList>
@@ -96,3 +98,16 @@ QMargins FrameExtents(QWidget *window)
 }
 
 } // namespace platform
+
+#else
+
+namespace platform {
+
+QMargins FrameExtents(QWidget *)
+{
+    return {};
+}
+
+} // namespace platform
+
+#endif

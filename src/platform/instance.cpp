@@ -1,0 +1,76 @@
+#include "platform/instance.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace platform {
+namespace {
+
+// Empty where Qt finds no private runtime folder: Lexorn then starts without the check.
+QString runtimeFile(const char *name)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return folder.isEmpty() ? folder : folder + QLatin1Char('/') + QLatin1String(name);
+}
+
+QString serverName()
+{
+    return runtimeFile("lexorn.socket");
+}
+
+} // namespace
+
+bool ClaimInstance()
+{
+    static const QString lockName = runtimeFile("lexorn.lock");
+    if (lockName.isEmpty())
+        return true;
+    static QLockFile lock(lockName);
+    // Held for the whole run, so its age says nothing; a lock whose process is gone is stale.
+    lock.setStaleLockTime(0);
+    // A folder Lexorn cannot write to must not keep it from starting.
+    return lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
+}
+
+bool AskRunningInstance()
+{
+    // The running one may have taken the lock and not be listening yet.
+    const QDeadlineTimer deadline(3000);
+    QLocalSocket socket;
+    while (!deadline.hasExpired()) {
+        socket.connectToServer(serverName());
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+void ListenForLaterStarts(std::function<void()> showRequested)
+{
+    const QString name = serverName();
+    if (name.isEmpty())
+        return;
+    auto *server = new QLocalServer(qApp);
+    // The runtime folder is the user's alone. Only the lock's holder listens, so a socket left
+    // there is a crashed holder's.
+    QLocalServer::removeServer(name);
+    if (!server->listen(name)) {
+        qWarning("Lexorn cannot listen for later starts: %s", qPrintable(server->errorString()));
+        return;
+    }
+    QObject::connect(server, &QLocalServer::newConnection, server, [server, showRequested] {
+        while (QLocalSocket *later = server->nextPendingConnection()) {
+            delete later;
+            // Posted like the hot key: showing the window pumps messages.
+            QMetaObject::invokeMethod(qApp, showRequested, Qt::QueuedConnection);
+        }
+    });
+}
+
+} // namespace platform
