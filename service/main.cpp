@@ -1,9 +1,9 @@
-#include "accountrules.h"
-#include "config.h"
-#include "passwords.h"
+#include "accounts/accountrules.h"
+#include "accounts/passwords.h"
+#include "accounts/storage.h"
+#include "config/config.h"
+#include "engine/warmengine.h"
 #include "server.h"
-#include "storage.h"
-#include "warmengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

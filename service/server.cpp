@@ -1,6 +1,6 @@
 #include "server.h"
 
-#include "requestguard.h"
+#include "http/requestguard.h"
 
 #include <QHttpServerRequest>
 #include <QRegularExpression>

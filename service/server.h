@@ -1,11 +1,11 @@
 #pragma once
 
-#include "config.h"
-#include "exchange.h"
-#include "pages.h"
-#include "passwords.h"
-#include "provider.h"
-#include "settingsendpoint.h"
+#include "accounts/passwords.h"
+#include "config/config.h"
+#include "endpoints/pages.h"
+#include "endpoints/provider.h"
+#include "endpoints/settingsendpoint.h"
+#include "http/exchange.h"
 
 #include <QHttpServer>
 #include <QObject>

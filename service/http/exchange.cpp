@@ -1,6 +1,6 @@
-#include "exchange.h"
+#include "http/exchange.h"
 
-#include "requestlog.h"
+#include "http/requestlog.h"
 
 #include <QHttpServerRequest>
 

@@ -1,7 +1,7 @@
-#include "provider.h"
+#include "endpoints/provider.h"
 
-#include "engine.h"
-#include "html.h"
+#include "engine/engine.h"
+#include "http/html.h"
 
 #include <QHttpServerRequest>
 

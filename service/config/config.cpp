@@ -1,6 +1,6 @@
-#include "config.h"
+#include "config/config.h"
 
-#include "inifile.h"
+#include "config/inifile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "warmengine.h"
+#include "engine/warmengine.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "pages.h"
+#include "endpoints/pages.h"
 
-#include "accountrules.h"
-#include "html.h"
-#include "passwords.h"
+#include "accounts/accountrules.h"
+#include "accounts/passwords.h"
+#include "accounts/storage.h"
+#include "http/html.h"
 #include "pool.h"
-#include "storage.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>

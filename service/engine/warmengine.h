@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine.h"
+#include "engine/engine.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "storage.h"
+#include "accounts/storage.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "requestguard.h"
+#include "http/requestguard.h"
 
-#include "requestlog.h"
+#include "http/requestlog.h"
 
 #include <QTcpSocket>
 

@@ -1,9 +1,9 @@
-#include "settingsendpoint.h"
+#include "endpoints/settingsendpoint.h"
 
-#include "html.h"
-#include "passwords.h"
+#include "accounts/passwords.h"
+#include "accounts/storage.h"
+#include "http/html.h"
 #include "pool.h"
-#include "storage.h"
 
 #include <QHttpServerRequest>
 

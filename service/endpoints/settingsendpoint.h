@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config.h"
-#include "exchange.h"
-#include "provider.h"
+#include "config/config.h"
+#include "endpoints/provider.h"
+#include "http/exchange.h"
 
 #include <QHash>
 #include <QObject>
