@@ -81,9 +81,15 @@ int listReports(Storage &storage)
         say(storage.lastError());
         return Failure;
     }
+    // Reports come from anyone: a stored escape sequence must not reach the operator's terminal.
     auto field = [](QString text) {
-        return text.replace(QLatin1Char('\t'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        for (QChar &c : text) {
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                c = QLatin1Char(' ');
+            else if (c.category() == QChar::Other_Control)
+                c = QChar::ReplacementCharacter;
+        }
+        return text;
     };
     for (const BannerReport &report : *reports) {
         std::printf(

@@ -236,6 +236,7 @@ private Q_SLOTS:
         const QByteArray reported = "userid=" + ReportId + "&src_lang=en&dest_lang=es";
         row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "html; charset=utf-8");
         row("report without text", post(reported), 400);
+        row("report to clear a terminal", post(report + "%1B%5D0%3Bowned%07%C2%9B2J"), 200);
         // Passwords the program could not send, or too short; a refused form keeps the address,
         // escaped. A browser sends a space as '+'.
         const auto signUp = [](const QByteArray &email, const QByteArray &password) {
@@ -331,7 +332,8 @@ private Q_SLOTS:
                 .contains("\nabout:\tuserid\t" + id + "\nabout:\tlevel\t2\nabout:\tcap\t40\n") &&
             service->settings(Leaving.toUtf8(), Secret + "-leaving").contains("\nvalid:") &&
             reports.count(ReportId) == 1 &&
-            reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n"));
+            reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n") &&
+            reports.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd\xef\xbf\xbd" "2J\n"));
     }
 
     void refusedConfiguration_data()
