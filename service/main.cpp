@@ -204,7 +204,9 @@ int main(int argc, char *argv[])
         return Failure;
     }
 
-    WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds);
+    if (config.maxText < 0)
+        config.maxText = storage.largestCap(config.defaultCap);
+    WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds, config.queuePerClient);
     const QStringList modes = engine.installedModes();
     QStringList offered;
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {

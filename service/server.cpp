@@ -42,7 +42,8 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
              });
     m_http.setMissingHandler(
         [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-            m_pages.notFound(std::make_shared<Exchange>(request, std::move(responder)));
+            m_pages.notFound(
+                std::make_shared<Exchange>(request, std::move(responder), m_config.trustedProxies));
         });
 }
 
@@ -55,9 +56,10 @@ Server::~Server()
 void Server::addRoute(const QString &path, bool allowPost, Handler handler)
 {
     const QString pattern = QStringLiteral("^%1$").arg(QRegularExpression::escape(path));
-    m_http.route(pattern, [allowPost, handler](const QHttpServerRequest &request,
-                                               QHttpServerResponder &&responder) {
-        auto exchange = std::make_shared<Exchange>(request, std::move(responder));
+    m_http.route(pattern, [this, allowPost, handler](const QHttpServerRequest &request,
+                                                     QHttpServerResponder &&responder) {
+        auto exchange =
+            std::make_shared<Exchange>(request, std::move(responder), m_config.trustedProxies);
         const auto method = request.method();
         if (method == QHttpServerRequest::Method::Get ||
             method == QHttpServerRequest::Method::Head ||
@@ -77,6 +79,11 @@ void Server::addRoute(const QString &path, bool allowPost, Handler handler)
 bool Server::listen(QString &error)
 {
     RequestLimits limits;
+    limits.headMilliseconds = m_config.headTimeoutSeconds * 1000;
+    limits.bodyMilliseconds = m_config.bodyTimeoutSeconds * 1000;
+    limits.connections = m_config.maxConnections;
+    limits.connectionsPerClient = m_config.maxConnectionsPerClient;
+    limits.trustedProxies = m_config.trustedProxies;
     // A connection waiting for its translation is not idle.
     limits.idleMilliseconds =
         qMax(limits.idleMilliseconds, (m_config.apertiumTimeoutSeconds + 10) * 1000);

@@ -281,6 +281,23 @@ std::optional<Account> Storage::findAccount(const QString &email)
     return account;
 }
 
+int Storage::largestCap(qint16 fallback)
+{
+    const auto largest = [](int cap) {
+        return cap > 0 ? cap : int(std::numeric_limits<qint16>::max());
+    };
+    int result = largest(fallback);
+    attempt([&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT MIN(cap), MAX(cap) FROM accounts")))
+            return fail(QStringLiteral("reading the caps"), query.lastError());
+        if (query.next() && !query.value(0).isNull())
+            result = qMax(result, qMax(largest(query.value(0).toInt()), query.value(1).toInt()));
+        return true;
+    });
+    return result;
+}
+
 Storage::Added Storage::addAccount(const QString &email, const QByteArray &passwordHash,
                                    qint32 level, qint16 cap, qint64 *id)
 {

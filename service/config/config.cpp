@@ -100,6 +100,32 @@ bool readService(const IniSection &section, ServiceConfig &config, QString &erro
             if (entry.value.isEmpty())
                 return reader.fail(entry, QStringLiteral("must not be empty"));
             config.database = entry.value;
+        } else if (entry.key == QLatin1String("max_connections")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.maxConnections = int(number);
+        } else if (entry.key == QLatin1String("max_connections_per_client")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.maxConnectionsPerClient = int(number);
+        } else if (entry.key == QLatin1String("head_timeout")) {
+            if (!reader.integer(entry, 1, 600, number))
+                return false;
+            config.headTimeoutSeconds = int(number);
+        } else if (entry.key == QLatin1String("body_timeout")) {
+            if (!reader.integer(entry, 1, 3600, number))
+                return false;
+            config.bodyTimeoutSeconds = int(number);
+        } else if (entry.key == QLatin1String("trusted_proxies")) {
+            config.trustedProxies.clear();
+            const QStringList addresses = entry.value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (const QString &address : addresses) {
+                QHostAddress proxy;
+                if (!proxy.setAddress(address.trimmed()))
+                    return reader.fail(entry,
+                                       QStringLiteral("expected IP addresses, comma-separated"));
+                config.trustedProxies.append(proxy);
+            }
         } else {
             return reader.unknown(entry);
         }
@@ -192,6 +218,14 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
             if (!reader.integer(entry, 1, 64, number))
                 return false;
             config.apertiumProcesses = int(number);
+        } else if (entry.key == QLatin1String("max_text")) {
+            if (!reader.integer(entry, 0, 1000000, number))
+                return false;
+            config.maxText = int(number);
+        } else if (entry.key == QLatin1String("queue_per_client")) {
+            if (!reader.integer(entry, 1, 256, number))
+                return false;
+            config.queuePerClient = int(number);
         } else if (entry.key == QLatin1String("result_start")) {
             if (!readMarker(reader, entry, config.resultStart))
                 return false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include <malloc.h>
 #include <sys/socket.h>
 
 namespace {
@@ -96,8 +97,20 @@ void GuardedServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    const QHostAddress peer = socket->peerAddress();
+    if (m_count->all >= m_limits.connections ||
+        (!m_limits.trustedProxies.contains(peer) &&
+         m_count->perClient.value(peer) >= m_limits.connectionsPerClient)) {
+        logRequest(QByteArray(), QByteArray(), 503, 0);
+        socket->write("HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\nContent-Length: "
+                      "0\r\nConnection: close\r\n\r\n");
+        socket->flush();
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     // The guard's first connection to readyRead precedes the HTTP server's.
-    new ConnectionGuard(socket, m_limits);
+    new ConnectionGuard(socket, m_limits, m_count);
     m_fresh.append(socket);
     addPendingConnection(socket);
 }
@@ -114,15 +127,33 @@ void GuardedServer::attachFresh()
     m_fresh.clear();
 }
 
-ConnectionGuard::ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits)
-    : QObject(socket), m_socket(socket), m_limits(limits)
+ConnectionGuard::ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits,
+                                 std::shared_ptr<ConnectionCount> count)
+    : QObject(socket), m_socket(socket), m_limits(limits), m_count(std::move(count)),
+      m_peer(socket->peerAddress())
 {
+    ++m_count->all;
+    ++m_count->perClient[m_peer];
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (!m_rejected)
+            reject(408);
+    });
     connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::beforeServer);
     connect(socket, &QTcpSocket::bytesWritten, this, [this] { m_idle.start(); });
     m_idle.setSingleShot(true);
     m_idle.setInterval(m_limits.idleMilliseconds);
     connect(&m_idle, &QTimer::timeout, this, &ConnectionGuard::idle);
     m_idle.start();
+}
+
+ConnectionGuard::~ConnectionGuard()
+{
+    if (--m_count->perClient[m_peer] == 0)
+        m_count->perClient.remove(m_peer);
+    // What held connections buffered goes back to the system once they are all gone.
+    if (--m_count->all == 0)
+        malloc_trim(0);
 }
 
 void ConnectionGuard::follow(QObject *httpServer)
@@ -180,8 +211,10 @@ void ConnectionGuard::scan(const char *data, qint64 size)
         if (m_phase == Phase::RequestLine) {
             if (m_line.isEmpty() && QByteArrayView("\v\n\r \t").contains(c))
                 continue; // the HTTP server skips blank space between requests too
-            if (m_line.isEmpty())
+            if (m_line.isEmpty()) {
                 m_started.start();
+                m_deadline.start(m_limits.headMilliseconds);
+            }
             if (c == '\n') {
                 if (!requestLineDone())
                     return;
@@ -315,15 +348,18 @@ bool ConnectionGuard::headersDone()
         return false;
     }
     m_bodyLeft = qMax<qint64>(m_contentLength, 0);
-    if (m_bodyLeft == 0)
+    if (m_bodyLeft == 0) {
         startNextRequest();
-    else
+    } else {
         m_phase = Phase::Body;
+        m_deadline.start(m_limits.bodyMilliseconds);
+    }
     return true;
 }
 
 void ConnectionGuard::startNextRequest()
 {
+    m_deadline.stop();
     m_phase = Phase::RequestLine;
     m_line.clear();
     m_method.clear();

@@ -48,13 +48,15 @@ QByteArray translate(const QString &text, const QByteArray &pair = "src=en&dest=
     return get("/lexorn/translate.php?" + pair + "&text=" + QUrl::toPercentEncoding(text));
 }
 
-// Bytes sent as they are to 127.0.0.1:port; what comes back until the server closes, the answer
-// is as long as it announced, or 10 s pass without a byte.
-QByteArray rawHttp(quint16 port, const QByteArray &request)
+// Bytes sent as they are to 127.0.0.1:port (from a chosen address); what comes back until the
+// server closes, the answer is as long as it announced, or 10 s pass without a byte.
+QByteArray rawHttp(quint16 port, const QByteArray &request, const QString &from = {})
 {
     static const QRegularExpression head(
         "(?i)^(?:[^\r]+\r\n)+?content-length: *(\\d+)\r\n(?:[^\r]+\r\n)*\r\n");
     QTcpSocket socket;
+    if (!from.isEmpty())
+        socket.bind(QHostAddress(from));
     socket.connectToHost("127.0.0.1", port);
     socket.write(request);
     QByteArray answer;
@@ -236,7 +238,7 @@ private Q_SLOTS:
         const QByteArray reported = "userid=" + ReportId + "&src_lang=en&dest_lang=es";
         row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "html; charset=utf-8");
         row("report without text", post(reported), 400);
-        row("report to clear a terminal", post(report + "%1B%5D0%3Bowned%07%C2%9B2J"), 200);
+        row("report to clear a terminal", post(report + "%1B%5D0%3Bowned%07%C2%9Bx"), 200);
         // Passwords the program could not send, or too short; a refused form keeps the address,
         // escaped. A browser sends a space as '+'.
         const auto signUp = [](const QByteArray &email, const QByteArray &password) {
@@ -287,6 +289,12 @@ private Q_SLOTS:
         echoed("blank line", "First one.\n\nSecond one");
         echoed("spacing and full stops", "  two   spaces\tand a tab.  Of.. It...  ");
         echoed("beyond ASCII", "niño € \U0001F600");
+        // The demo accounts' cap is the default limit.
+        echoed("as long as the cap", QString(500, 'a'));
+        row("longer than the cap", translate(QString(501, 'a')), 413, Failed, true);
+        // The translation is slower than the page after it, which closes the connection.
+        row("pipelined", translate("first") + get("/", "Host: a\r\nConnection: close\r\n"), 200,
+            ">first</", true);
     }
 
     void answers()
@@ -333,7 +341,28 @@ private Q_SLOTS:
             service->settings(Leaving.toUtf8(), Secret + "-leaving").contains("\nvalid:") &&
             reports.count(ReportId) == 1 &&
             reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n") &&
-            reports.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd\xef\xbf\xbd" "2J\n"));
+            reports.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd\xef\xbf\xbdx\n"));
+    }
+
+    void connectionLimits()
+    {
+        Service limited("[service]\nhead_timeout = 1\nmax_connections_per_client = 2");
+        QVERIFY(limited.start());
+        QTcpSocket slow, idle;
+        for (QTcpSocket *socket : {&slow, &idle})
+            socket->connectToHost("127.0.0.1", limited.port);
+        QVERIFY(slow.waitForConnected() && idle.waitForConnected());
+        // One more from the same address is turned away, from another one it is not.
+        QVERIFY(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 503 ") &&
+                rawHttp(limited.port, get("/"), "127.0.0.2").startsWith("HTTP/1.1 200 "));
+        // A head that trickles in line by line has to end in time all the same.
+        QByteArray answer;
+        slow.write("GET / HTTP/1.1\r\n");
+        for (int i = 0; i < 15 && answer.isEmpty(); ++i, answer += slow.readAll())
+            slow.write("X: 1\r\n"), slow.waitForReadyRead(200);
+        QVERIFY2(answer.startsWith("HTTP/1.1 408 "), answer.constData());
+        idle.abort(); // its place is given back
+        QTRY_VERIFY(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 200 "));
     }
 
     void refusedConfiguration_data()
