@@ -152,6 +152,26 @@ bool readAccounts(const IniSection &section, ServiceConfig &config, QString &err
             if (!reader.integer(entry, 1000, 10000000, number))
                 return false;
             config.passwordIterations = int(number);
+        } else if (entry.key == QLatin1String("failures_before_delay")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.failuresBeforeDelay = int(number);
+        } else if (entry.key == QLatin1String("max_delay")) {
+            if (!reader.integer(entry, 1, 86400, number))
+                return false;
+            config.maxDelaySeconds = int(number);
+        } else if (entry.key == QLatin1String("password_queue")) {
+            if (!reader.integer(entry, 1, 10000, number))
+                return false;
+            config.passwordQueue = int(number);
+        } else if (entry.key == QLatin1String("password_queue_per_client")) {
+            if (!reader.integer(entry, 1, 10000, number))
+                return false;
+            config.passwordQueuePerClient = int(number);
+        } else if (entry.key == QLatin1String("reports_per_client")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.reportsPerClient = int(number);
         } else if (entry.key == QLatin1String("demo_email")) {
             config.demoEmail = entry.value;
         } else if (entry.key == QLatin1String("demo_password")) {

@@ -54,6 +54,11 @@ struct ServiceConfig
     qint32 defaultLevel = 0;
     qint16 defaultCap = 500;
     int passwordIterations = 100000;
+    int failuresBeforeDelay = 10; // sign-ins per client and per account, sign-ups per client
+    int maxDelaySeconds = 300;
+    int passwordQueue = 8;
+    int passwordQueuePerClient = 2;
+    int reportsPerClient = 20;
     QString demoEmail;
     QString demoPassword;
 

@@ -344,10 +344,30 @@ private Q_SLOTS:
             reports.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd\xef\xbf\xbdx\n"));
     }
 
-    void connectionLimits()
+    void limits()
     {
-        Service limited("[service]\nhead_timeout = 1\nmax_connections_per_client = 2");
+        Service limited("[service]\nhead_timeout = 1\nmax_connections_per_client = 2\n"
+                        "[accounts]\nfailures_before_delay = 2\npassword_queue_per_client = 1\n"
+                        "password_iterations = 1000000");
         QVERIFY(limited.start());
+        const auto signInFrom = [&](const QString &from, const QByteArray &password) {
+            return rawHttp(limited.port, get(signIn("demo@lexorn.example", password)), from);
+        };
+        // After two wrong guesses the client and the account wait; the owner, known, does not.
+        QVERIFY(signInFrom("127.0.0.4", "demo-password").contains("\nvalid:"));
+        for (const char *guess : {"guess-1", "guess-2"})
+            QVERIFY(signInFrom("127.0.0.3", guess).startsWith("HTTP/1.1 200 "));
+        QVERIFY(signInFrom("127.0.0.3", "guess-3").startsWith("HTTP/1.1 429 ") &&
+                signInFrom("127.0.0.5", "guess-4").startsWith("HTTP/1.1 429 ") &&
+                signInFrom("127.0.0.4", "demo-password").contains("\nvalid:"));
+        // One key derivation at a time per client: another one meanwhile is turned away.
+        QTcpSocket first;
+        first.bind(QHostAddress("127.0.0.6"));
+        first.connectToHost("127.0.0.1", limited.port);
+        first.write(get(signIn("nobody@lexorn.example", "guess-5")));
+        QVERIFY(first.waitForBytesWritten() &&
+                rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
+                    .startsWith("HTTP/1.1 503 "));
         QTcpSocket slow, idle;
         for (QTcpSocket *socket : {&slow, &idle})
             socket->connectToHost("127.0.0.1", limited.port);
