@@ -120,7 +120,7 @@ struct Service
 
 // The demo configuration with a stand-in for apertium in `folder`. It offers one mode, and
 // answers each NUL-ended text with the text itself, after a pause, and notes each start in
-// "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail.
+// "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail, "slow" slow.
 QString withEcho(const QTemporaryDir &folder)
 {
     QFile script(folder.filePath("fake-apertium"));
@@ -128,7 +128,7 @@ QString withEcho(const QTemporaryDir &folder)
     script.write("#!/bin/sh\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
                  "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
                  "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $t in\n"
-                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;;\n"
+                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;; *slow*) sleep 3;;\n"
                  "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
                  "esac; printf \"%s\\0\" \"$t\"; done'\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -346,10 +346,30 @@ private Q_SLOTS:
 
     void limits()
     {
-        Service limited("[service]\nhead_timeout = 1\nmax_connections_per_client = 2\n"
-                        "[accounts]\nfailures_before_delay = 2\npassword_queue_per_client = 1\n"
-                        "password_iterations = 1000000");
+        QTemporaryDir engine;
+        Service limited(withEcho(engine) +
+                        "queue_per_client = 1\n[service]\nhead_timeout = 1\n"
+                        "max_connections_per_client = 2\n[accounts]\nfailures_before_delay = 2\n"
+                        "password_queue_per_client = 1\npassword_iterations = 1000000");
         QVERIFY(limited.start());
+        const auto sendFrom = [&](const QString &from, const QByteArray &request) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->bind(QHostAddress(from));
+            socket->connectToHost("127.0.0.1", limited.port);
+            socket->write(request);
+            socket->waitForBytesWritten();
+            return socket;
+        };
+        // A client beyond its share of the queue is turned away. A text that reaches the engine
+        // late in its deadline is answered 504 then, and the engine, sound, is kept.
+        auto early = sendFrom("127.0.0.7", translate("slow-1")),
+             late = sendFrom("127.0.0.8", translate("slow-2"));
+        QVERIFY(rawHttp(limited.port, translate("x"), "127.0.0.7").startsWith("HTTP/1.1 503 "));
+        QTRY_VERIFY_WITH_TIMEOUT(late->bytesAvailable(), 10000);
+        QFile starts(engine.filePath("starts"));
+        QVERIFY(late->readAll().startsWith("HTTP/1.1 504 ") &&
+                rawHttp(limited.port, translate("z"), "127.0.0.9").contains(">z</") &&
+                starts.open(QIODevice::ReadOnly) && starts.readAll().count('\n') == 1);
         const auto signInFrom = [&](const QString &from, const QByteArray &password) {
             return rawHttp(limited.port, get(signIn("demo@lexorn.example", password)), from);
         };
@@ -361,12 +381,8 @@ private Q_SLOTS:
                 signInFrom("127.0.0.5", "guess-4").startsWith("HTTP/1.1 429 ") &&
                 signInFrom("127.0.0.4", "demo-password").contains("\nvalid:"));
         // One key derivation at a time per client: another one meanwhile is turned away.
-        QTcpSocket first;
-        first.bind(QHostAddress("127.0.0.6"));
-        first.connectToHost("127.0.0.1", limited.port);
-        first.write(get(signIn("nobody@lexorn.example", "guess-5")));
-        QVERIFY(first.waitForBytesWritten() &&
-                rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
+        const auto first = sendFrom("127.0.0.6", get(signIn("nobody@lexorn.example", "guess-5")));
+        QVERIFY(rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
                     .startsWith("HTTP/1.1 503 "));
         QTcpSocket slow, idle;
         for (QTcpSocket *socket : {&slow, &idle})
@@ -382,7 +398,7 @@ private Q_SLOTS:
             slow.write("X: 1\r\n"), slow.waitForReadyRead(200);
         QVERIFY2(answer.startsWith("HTTP/1.1 408 "), answer.constData());
         idle.abort(); // its place is given back
-        QTRY_VERIFY(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 200 "));
+        QTRY_VERIFY_WITH_TIMEOUT(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 200 "), 9000);
     }
 
     void refusedConfiguration_data()
