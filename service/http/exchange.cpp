@@ -6,7 +6,8 @@
 
 Exchange::Exchange(const QHttpServerRequest &request, QHttpServerResponder &&responder,
                    const QList<QHostAddress> &trustedProxies)
-    : m_responder(std::move(responder)), m_client(clientAddress(request, trustedProxies))
+    : m_responder(std::move(responder)),
+      m_client(clientAddress(request.remoteAddress(), request.headers(), trustedProxies))
 {
     if (QTcpSocket *socket = m_responder.socket()) {
         m_line = AnswerLine::of(socket);
@@ -74,14 +75,14 @@ void Exchange::sendHtml(Status status, const QString &html)
     send(status, QByteArrayLiteral("text/html; charset=utf-8"), html.toUtf8());
 }
 
-QHostAddress clientAddress(const QHttpServerRequest &request,
+QHostAddress clientAddress(const QHostAddress &peer,
+                           const QList<std::pair<QByteArray, QByteArray>> &headers,
                            const QList<QHostAddress> &trustedProxies)
 {
-    QHostAddress client = request.remoteAddress();
+    QHostAddress client = peer;
     if (!trustedProxies.contains(client))
         return client;
     QByteArray forwarded;
-    const auto headers = request.headers();
     for (const auto &[name, value] : headers) {
         if (name.compare("x-forwarded-for", Qt::CaseInsensitive) == 0)
             forwarded += ',' + value;

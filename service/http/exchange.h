@@ -57,7 +57,8 @@ private:
 using SharedExchange = std::shared_ptr<Exchange>;
 
 // The peer, or the client a trusted proxy says it forwards for (X-Forwarded-For).
-QHostAddress clientAddress(const QHttpServerRequest &request,
+QHostAddress clientAddress(const QHostAddress &peer,
+                           const QList<std::pair<QByteArray, QByteArray>> &headers,
                            const QList<QHostAddress> &trustedProxies);
 
 // An answer ready to go out, waiting for those before it.
