@@ -46,7 +46,7 @@ struct ServiceConfig
     QString baseUrl;  // empty: derived from the listen address once listening
     QString database; // postgresql://... or an SQLite file (absolute once loaded)
     int maxConnections = 512;
-    int maxConnectionsPerClient = 32;
+    int maxConnectionsPerClient = 16;
     int headTimeoutSeconds = 10;
     int bodyTimeoutSeconds = 60;
     QList<QHostAddress> trustedProxies; // whose X-Forwarded-For names the client

@@ -25,7 +25,7 @@ struct RequestLimits
     int headMilliseconds = 10000;
     int bodyMilliseconds = 60000;
     int connections = 512;
-    int connectionsPerClient = 32;
+    int connectionsPerClient = 16;
     QList<QHostAddress> trustedProxies; // many clients share their connections: no per-client cap
 };
 
