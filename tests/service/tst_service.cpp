@@ -4,6 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QUuid>
 
@@ -399,6 +400,38 @@ private Q_SLOTS:
         QVERIFY2(answer.startsWith("HTTP/1.1 408 "), answer.constData());
         idle.abort(); // its place is given back
         QTRY_VERIFY_WITH_TIMEOUT(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 200 "), 9000);
+    }
+
+    // Two instances behind HAProxy: an account made through one signs in through the other, and
+    // the reports of both land in the one database.
+    void balanced()
+    {
+        QFETCH_GLOBAL(QString, database);
+        if (!database.startsWith("postgresql:"))
+            QSKIP("needs PostgreSQL");
+        QTcpServer probe; // a free port for the balancer
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        QTemporaryDir dir;
+        const QString script = LEXORN_SOURCE_DIR "/scripts/balanced";
+        qputenv("LEXORN_SERVICE_BIN", LEXORN_SERVICE_BIN);
+        QCOMPARE(QProcess::execute(script, {"start", dir.path(), QString::number(port), database}),
+                 0);
+        const QByteArray user = ("Balanced" + Run).toUtf8(), password = Secret + "-balanced";
+        const auto report = [](const QByteArray &id) {
+            return post("userid=" + ReportId + id + "&src_lang=en&dest_lang=es&text=x");
+        };
+        // Taken in turn, round-robin.
+        const QByteArrayList answers = {
+            rawHttp(port, post("email=" + user + "&password=" + password, "/lexorn/signup.php")),
+            rawHttp(port, get(signIn(user, password))), rawHttp(port, report("balanced-1")),
+            rawHttp(port, report("balanced-2"))};
+        QProcess::execute(script, {"stop", dir.path()});
+        QVERIFY(answers[0].startsWith("HTTP/1.1 200 ") && answers[1].contains("\nvalid:") &&
+                service->run({"--list-reports"}) == 0 &&
+                service->output.contains(ReportId + "balanced-1") &&
+                service->output.contains(ReportId + "balanced-2"));
     }
 
     void refusedConfiguration_data()
