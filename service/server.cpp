@@ -93,6 +93,9 @@ bool Server::listen(QString &error)
     limits.idleMilliseconds =
         qMax(limits.idleMilliseconds, (m_config.apertiumTimeoutSeconds + 10) * 1000);
     m_tcp = new GuardedServer(limits, this);
+    // A flood of connections must not fill the queue of those not yet accepted: a client whose
+    // connection attempt is dropped there tries again only a second later.
+    m_tcp->setListenBacklogSize(1024);
     if (!m_tcp->listen(m_config.listenAddress, m_config.port)) {
         error = QStringLiteral("cannot listen on %1 port %2: %3")
                     .arg(m_config.listenAddress.toString())
