@@ -150,4 +150,6 @@ void AnswerLine::ready(quint64 place, ReadyAnswer answer)
             return;
         }
     }
+    if (m_waiting.empty())
+        Q_EMIT drained();
 }

@@ -84,6 +84,10 @@ public:
 
     quint64 join();
     void ready(quint64 place, ReadyAnswer answer);
+    bool isIdle() const { return m_waiting.empty(); }
+
+Q_SIGNALS:
+    void drained(); // every answer so far has been written
 
 private:
     explicit AnswerLine(QTcpSocket *socket);

@@ -1,5 +1,6 @@
 #include "http/requestguard.h"
 
+#include "http/exchange.h"
 #include "http/requestlog.h"
 
 #include <QTcpSocket>
@@ -387,9 +388,24 @@ void ConnectionGuard::reject(int status)
     const QByteArray body = "<!DOCTYPE html>\n<html><head><title>" + QByteArray::number(status) +
                             ' ' + reason + "</title></head><body><h1>" +
                             QByteArray::number(status) + ' ' + reason + "</h1></body></html>\n";
-    m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
-                    "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                    QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    const QByteArray answer = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+                              "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                              QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                              body;
+    // Earlier requests on this connection still being worked on are answered first.
+    auto *line = m_socket->findChild<AnswerLine *>(QString(), Qt::FindDirectChildrenOnly);
+    if (line && !line->isIdle())
+        connect(
+            line, &AnswerLine::drained, this, [this, answer] { sendRejection(answer); },
+            Qt::SingleShotConnection);
+    else
+        sendRejection(answer);
+    m_drained += m_socket->skip(m_socket->bytesAvailable());
+}
+
+void ConnectionGuard::sendRejection(const QByteArray &answer)
+{
+    m_socket->write(answer);
     m_socket->flush();
     // Half-close and keep reading for a moment: closing with unread input would reset the
     // connection and could destroy the answer before the client reads it.
@@ -401,7 +417,6 @@ void ConnectionGuard::reject(int status)
                 finishRejected();
         });
     QTimer::singleShot(LingerMilliseconds, m_socket, &QTcpSocket::abort);
-    m_drained += m_socket->skip(m_socket->bytesAvailable());
 }
 
 void ConnectionGuard::finishRejected()

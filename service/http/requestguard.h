@@ -87,6 +87,7 @@ private:
     bool headersDone();
     void startNextRequest();
     void reject(int status);
+    void sendRejection(const QByteArray &answer);
     void finishRejected();
     void idle();
 
