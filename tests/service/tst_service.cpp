@@ -360,7 +360,8 @@ private Q_SLOTS:
         Service limited(withEcho(engine) +
                         "queue_per_client = 1\n[service]\nhead_timeout = 1\n"
                         "max_connections_per_client = 2\n[accounts]\nfailures_before_delay = 2\n"
-                        "password_queue_per_client = 1\npassword_iterations = 1000000");
+                        "password_queue_per_client = 1\npassword_iterations = 1000000\n"
+                        "reports_per_client = 1");
         QVERIFY(limited.start());
         const auto sendFrom = [&](const QString &from, const QByteArray &request) {
             auto socket = std::make_unique<QTcpSocket>();
@@ -390,6 +391,15 @@ private Q_SLOTS:
         QVERIFY(signInFrom("127.0.0.3", "guess-3").startsWith("HTTP/1.1 429 ") &&
                 signInFrom("127.0.0.5", "guess-4").startsWith("HTTP/1.1 429 ") &&
                 signInFrom("127.0.0.4", "demo-password").contains("\nvalid:"));
+        // Sign-ups tell whether an address is taken, and reports are stored: a few per client.
+        const QByteArray taken =
+            post("email=demo@lexorn.example&password=whatever", "/lexorn/signup.php");
+        const QByteArray report = post("userid=1&src_lang=en&dest_lang=es&text=x");
+        QByteArrayList statuses;
+        for (const QByteArray &request : {taken, taken, taken, report, report})
+            statuses << rawHttp(limited.port, request, "127.0.0.10").left(12);
+        QCOMPARE(statuses.join(' '),
+                 "HTTP/1.1 409 HTTP/1.1 409 HTTP/1.1 429 HTTP/1.1 200 HTTP/1.1 429");
         // One key derivation at a time per client: another one meanwhile is turned away.
         const auto first = sendFrom("127.0.0.6", get(signIn("nobody@lexorn.example", "guess-5")));
         QVERIFY(rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
