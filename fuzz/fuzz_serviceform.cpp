@@ -1,8 +1,8 @@
 // The service's reading of a form body (sign-up, the banner report): every field read must come
 // back the same when the fields are encoded again, and the account rules take any field.
-#include "accountrules.h"
+#include "accounts/accountrules.h"
 #include "fuzzsupport.h"
-#include "html.h"
+#include "http/html.h"
 
 #include <QUrl>
 

@@ -2,7 +2,7 @@
 // settings, translation and find-a-translator endpoints take their values from it, and whatever
 // text the program encodes must arrive as it was.
 #include "fuzzsupport.h"
-#include "html.h"
+#include "http/html.h"
 #include "translation/modtranslate.h"
 
 #include <QUrl>

@@ -1,9 +1,9 @@
-#include "accountrules.h"
-#include "config.h"
-#include "passwords.h"
+#include "accounts/accountrules.h"
+#include "accounts/passwords.h"
+#include "accounts/storage.h"
+#include "config/config.h"
+#include "engine/warmengine.h"
 #include "server.h"
-#include "storage.h"
-#include "warmengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -81,9 +81,15 @@ int listReports(Storage &storage)
         say(storage.lastError());
         return Failure;
     }
+    // Reports come from anyone: a stored escape sequence must not reach the operator's terminal.
     auto field = [](QString text) {
-        return text.replace(QLatin1Char('\t'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        for (QChar &c : text) {
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                c = QLatin1Char(' ');
+            else if (c.category() == QChar::Other_Control)
+                c = QChar::ReplacementCharacter;
+        }
+        return text;
     };
     for (const BannerReport &report : *reports) {
         std::printf(
@@ -198,7 +204,9 @@ int main(int argc, char *argv[])
         return Failure;
     }
 
-    WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds);
+    if (config.maxText < 0)
+        config.maxText = storage.largestCap(config.defaultCap);
+    WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds, config.queuePerClient);
     const QStringList modes = engine.installedModes();
     QStringList offered;
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {

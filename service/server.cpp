@@ -1,6 +1,6 @@
 #include "server.h"
 
-#include "requestguard.h"
+#include "http/requestguard.h"
 
 #include <QHttpServerRequest>
 #include <QRegularExpression>
@@ -8,8 +8,13 @@
 
 Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
                const QStringList &installedModes, QObject *parent)
-    : QObject(parent), m_config(config), m_provider(config, engine, installedModes),
-      m_settings(config, storage, m_cache, this), m_pages(config, storage, this)
+    : QObject(parent), m_config(config),
+      m_throttle(config.failuresBeforeDelay, config.maxDelaySeconds),
+      m_reports(config.reportsPerClient, 3600), // beyond its share, a client waits up to an hour
+      m_passwords(config.passwordQueue, config.passwordQueuePerClient),
+      m_provider(config, engine, installedModes),
+      m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
+      m_pages(config, storage, m_throttle, m_reports, m_passwords, this)
 {
     addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
         m_pages.index(request, exchange);
@@ -42,7 +47,8 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
              });
     m_http.setMissingHandler(
         [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
-            m_pages.notFound(std::make_shared<Exchange>(request, std::move(responder)));
+            m_pages.notFound(
+                std::make_shared<Exchange>(request, std::move(responder), m_config.trustedProxies));
         });
 }
 
@@ -55,9 +61,10 @@ Server::~Server()
 void Server::addRoute(const QString &path, bool allowPost, Handler handler)
 {
     const QString pattern = QStringLiteral("^%1$").arg(QRegularExpression::escape(path));
-    m_http.route(pattern, [allowPost, handler](const QHttpServerRequest &request,
-                                               QHttpServerResponder &&responder) {
-        auto exchange = std::make_shared<Exchange>(request, std::move(responder));
+    m_http.route(pattern, [this, allowPost, handler](const QHttpServerRequest &request,
+                                                     QHttpServerResponder &&responder) {
+        auto exchange =
+            std::make_shared<Exchange>(request, std::move(responder), m_config.trustedProxies);
         const auto method = request.method();
         if (method == QHttpServerRequest::Method::Get ||
             method == QHttpServerRequest::Method::Head ||
@@ -77,10 +84,18 @@ void Server::addRoute(const QString &path, bool allowPost, Handler handler)
 bool Server::listen(QString &error)
 {
     RequestLimits limits;
+    limits.headMilliseconds = m_config.headTimeoutSeconds * 1000;
+    limits.bodyMilliseconds = m_config.bodyTimeoutSeconds * 1000;
+    limits.connections = m_config.maxConnections;
+    limits.connectionsPerClient = m_config.maxConnectionsPerClient;
+    limits.trustedProxies = m_config.trustedProxies;
     // A connection waiting for its translation is not idle.
     limits.idleMilliseconds =
         qMax(limits.idleMilliseconds, (m_config.apertiumTimeoutSeconds + 10) * 1000);
     m_tcp = new GuardedServer(limits, this);
+    // A flood of connections must not fill the queue of those not yet accepted: a client whose
+    // connection attempt is dropped there tries again only a second later.
+    m_tcp->setListenBacklogSize(1024);
     if (!m_tcp->listen(m_config.listenAddress, m_config.port)) {
         error = QStringLiteral("cannot listen on %1 port %2: %3")
                     .arg(m_config.listenAddress.toString())

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "config.h"
-#include "exchange.h"
-#include "pages.h"
-#include "passwords.h"
-#include "provider.h"
-#include "settingsendpoint.h"
+#include "accounts/passwords.h"
+#include "accounts/throttle.h"
+#include "config/config.h"
+#include "endpoints/pages.h"
+#include "endpoints/provider.h"
+#include "endpoints/settingsendpoint.h"
+#include "http/exchange.h"
+#include "pool.h"
 
 #include <QHttpServer>
 #include <QObject>
@@ -38,6 +40,9 @@ private:
 
     const ServiceConfig &m_config;
     CredentialCache m_cache;
+    Throttle m_throttle;
+    Throttle m_reports;
+    PasswordQueue m_passwords;
     ProviderEndpoint m_provider;
     SettingsEndpoint m_settings;
     Pages m_pages;

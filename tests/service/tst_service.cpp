@@ -48,13 +48,15 @@ QByteArray translate(const QString &text, const QByteArray &pair = "src=en&dest=
     return get("/lexorn/translate.php?" + pair + "&text=" + QUrl::toPercentEncoding(text));
 }
 
-// Bytes sent as they are to 127.0.0.1:port; what comes back until the server closes, the answer
-// is as long as it announced, or 10 s pass without a byte.
-QByteArray rawHttp(quint16 port, const QByteArray &request)
+// Bytes sent as they are to 127.0.0.1:port (from a chosen address); what comes back until the
+// server closes, the answer is as long as it announced, or 10 s pass without a byte.
+QByteArray rawHttp(quint16 port, const QByteArray &request, const QString &from = {})
 {
     static const QRegularExpression head(
         "(?i)^(?:[^\r]+\r\n)+?content-length: *(\\d+)\r\n(?:[^\r]+\r\n)*\r\n");
     QTcpSocket socket;
+    if (!from.isEmpty())
+        socket.bind(QHostAddress(from));
     socket.connectToHost("127.0.0.1", port);
     socket.write(request);
     QByteArray answer;
@@ -118,7 +120,7 @@ struct Service
 
 // The demo configuration with a stand-in for apertium in `folder`. It offers one mode, and
 // answers each NUL-ended text with the text itself, after a pause, and notes each start in
-// "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail.
+// "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail, "slow" slow.
 QString withEcho(const QTemporaryDir &folder)
 {
     QFile script(folder.filePath("fake-apertium"));
@@ -126,7 +128,7 @@ QString withEcho(const QTemporaryDir &folder)
     script.write("#!/bin/sh\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
                  "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
                  "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $t in\n"
-                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;;\n"
+                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;; *slow*) sleep 3;;\n"
                  "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
                  "esac; printf \"%s\\0\" \"$t\"; done'\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -194,6 +196,15 @@ private Q_SLOTS:
         QVERIFY(replies.back()->attribute(QNetworkRequest::HttpStatusCodeAttribute) == 504 &&
                 replies.back()->readAll().contains(Failed));
         QVERIFY(rawHttp(echo.port, translate("dog")).contains(">dog</")); // from a fresh engine
+        // A bad request after one still being translated is refused after that one's answer.
+        QTcpSocket socket;
+        socket.connectToHost("127.0.0.1", echo.port);
+        socket.write(translate("slow-3"));
+        QTest::qWait(500);
+        socket.write("BREW / HTTP/1.1\r\nHost: a\r\n\r\n");
+        QByteArray got;
+        QTRY_VERIFY_WITH_TIMEOUT((got += socket.readAll()).contains("HTTP/1.1 501 "), 10000);
+        QVERIFY2(got.startsWith("HTTP/1.1 200 ") && got.contains(">slow-3</"), got.constData());
     }
 
     void answers_data()
@@ -236,6 +247,7 @@ private Q_SLOTS:
         const QByteArray reported = "userid=" + ReportId + "&src_lang=en&dest_lang=es";
         row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "html; charset=utf-8");
         row("report without text", post(reported), 400);
+        row("report to clear a terminal", post(report + "%1B%5D0%3Bowned%07%C2%9Bx"), 200);
         // Passwords the program could not send, or too short; a refused form keeps the address,
         // escaped. A browser sends a space as '+'.
         const auto signUp = [](const QByteArray &email, const QByteArray &password) {
@@ -286,6 +298,12 @@ private Q_SLOTS:
         echoed("blank line", "First one.\n\nSecond one");
         echoed("spacing and full stops", "  two   spaces\tand a tab.  Of.. It...  ");
         echoed("beyond ASCII", "niño € \U0001F600");
+        // The demo accounts' cap is the default limit.
+        echoed("as long as the cap", QString(500, 'a'));
+        row("longer than the cap", translate(QString(501, 'a')), 413, Failed, true);
+        // The translation is slower than the page after it, which closes the connection.
+        row("pipelined", translate("first") + get("/", "Host: a\r\nConnection: close\r\n"), 200,
+            ">first</", true);
     }
 
     void answers()
@@ -331,7 +349,112 @@ private Q_SLOTS:
                 .contains("\nabout:\tuserid\t" + id + "\nabout:\tlevel\t2\nabout:\tcap\t40\n") &&
             service->settings(Leaving.toUtf8(), Secret + "-leaving").contains("\nvalid:") &&
             reports.count(ReportId) == 1 &&
-            reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n"));
+            reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n") &&
+            reports.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd\xef\xbf\xbdx\n"));
+    }
+
+    void limits()
+    {
+        QTemporaryDir engine;
+        Service limited(withEcho(engine) +
+                        "queue_per_client = 1\n[service]\nhead_timeout = 1\n"
+                        "max_connections_per_client = 2\n[accounts]\nfailures_before_delay = 2\n"
+                        "password_queue_per_client = 1\npassword_iterations = 1000000\n"
+                        "reports_per_client = 1");
+        QVERIFY(limited.start());
+        const auto sendFrom = [&](const QString &from, const QByteArray &request) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->bind(QHostAddress(from));
+            socket->connectToHost("127.0.0.1", limited.port);
+            socket->write(request);
+            socket->waitForBytesWritten();
+            return socket;
+        };
+        // A client beyond its share of the queue is turned away. A text that reaches the engine
+        // late in its deadline is answered 504 then, and the engine, sound, is kept.
+        auto early = sendFrom("127.0.0.7", translate("slow-1")),
+             late = sendFrom("127.0.0.8", translate("slow-2"));
+        QVERIFY(rawHttp(limited.port, translate("x"), "127.0.0.7").startsWith("HTTP/1.1 503 "));
+        QTRY_VERIFY_WITH_TIMEOUT(late->bytesAvailable(), 10000);
+        QFile starts(engine.filePath("starts"));
+        QVERIFY(late->readAll().startsWith("HTTP/1.1 504 ") &&
+                rawHttp(limited.port, translate("z"), "127.0.0.9").contains(">z</") &&
+                starts.open(QIODevice::ReadOnly) && starts.readAll().count('\n') == 1);
+        const auto signInFrom = [&](const QString &from, const QByteArray &password) {
+            return rawHttp(limited.port, get(signIn("demo@lexorn.example", password)), from);
+        };
+        // After two wrong guesses the client and the account wait; the owner, known, does not.
+        QVERIFY(signInFrom("127.0.0.4", "demo-password").contains("\nvalid:"));
+        for (const char *guess : {"guess-1", "guess-2"})
+            QVERIFY(signInFrom("127.0.0.3", guess).startsWith("HTTP/1.1 200 "));
+        QVERIFY(signInFrom("127.0.0.3", "guess-3").startsWith("HTTP/1.1 429 ") &&
+                signInFrom("127.0.0.5", "guess-4").startsWith("HTTP/1.1 429 ") &&
+                signInFrom("127.0.0.4", "demo-password").contains("\nvalid:"));
+        // Sign-ups tell whether an address is taken, and reports are stored: a few per client.
+        const QByteArray taken =
+            post("email=demo@lexorn.example&password=whatever", "/lexorn/signup.php");
+        const QByteArray report = post("userid=1&src_lang=en&dest_lang=es&text=x");
+        QByteArrayList statuses;
+        for (const QByteArray &request : {taken, taken, taken, report, report})
+            statuses << rawHttp(limited.port, request, "127.0.0.10").left(12);
+        QCOMPARE(statuses.join(' '),
+                 "HTTP/1.1 409 HTTP/1.1 409 HTTP/1.1 429 HTTP/1.1 200 HTTP/1.1 429");
+        // One key derivation at a time per client: another one meanwhile is turned away.
+        const auto first = sendFrom("127.0.0.6", get(signIn("nobody@lexorn.example", "guess-5")));
+        QVERIFY(rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
+                    .startsWith("HTTP/1.1 503 "));
+        QTcpSocket slow, idle;
+        for (QTcpSocket *socket : {&slow, &idle})
+            socket->connectToHost("127.0.0.1", limited.port);
+        QVERIFY(slow.waitForConnected() && idle.waitForConnected());
+        // One more from the same address is turned away, from another one it is not.
+        QVERIFY(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 503 ") &&
+                rawHttp(limited.port, get("/"), "127.0.0.2").startsWith("HTTP/1.1 200 "));
+        // A head that trickles in line by line has to end in time all the same.
+        QByteArray answer;
+        slow.write("GET / HTTP/1.1\r\n");
+        for (int i = 0; i < 15 && answer.isEmpty(); ++i, answer += slow.readAll())
+            slow.write("X: 1\r\n"), slow.waitForReadyRead(200);
+        QVERIFY2(answer.startsWith("HTTP/1.1 408 "), answer.constData());
+        idle.abort(); // its place is given back (tried once each time: a try holds a place)
+        for (int i = 0;
+             i < 100 && !(answer = rawHttp(limited.port, get("/"))).startsWith("HTTP/1.1 200 ");
+             ++i)
+            QTest::qWait(50);
+        QVERIFY2(answer.startsWith("HTTP/1.1 200 "), answer.constData());
+    }
+
+    // Two instances behind HAProxy: an account made through one signs in through the other, and
+    // the reports of both land in the one database.
+    void balanced()
+    {
+        QFETCH_GLOBAL(QString, database);
+        if (!database.startsWith("postgresql:"))
+            QSKIP("needs PostgreSQL");
+        qputenv("LEXORN_SERVICE_BIN", LEXORN_SERVICE_BIN);
+        qputenv("LEXORN_BALANCE_DB", database.toUtf8());
+        QProcess balance;
+        balance.start(LEXORN_SOURCE_DIR "/scripts/balance",
+                      {"--config", LEXORN_SOURCE_DIR "/service/demo.ini", "--port", "0"});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += balance.readAllStandardError()).contains(" as "), 60000);
+        const quint16 port =
+            QRegularExpression(" port (\\d+) as ").match(said).captured(1).toUShort();
+        const QByteArray user = ("Balanced" + Run).toUtf8(), password = Secret + "-balanced";
+        const auto report = [](const QByteArray &id) {
+            return post("userid=" + ReportId + id + "&src_lang=en&dest_lang=es&text=x");
+        };
+        // Taken in turn, round-robin.
+        const QByteArrayList answers = {
+            rawHttp(port, post("email=" + user + "&password=" + password, "/lexorn/signup.php")),
+            rawHttp(port, get(signIn(user, password))), rawHttp(port, report("balanced-1")),
+            rawHttp(port, report("balanced-2"))};
+        balance.terminate();
+        QVERIFY(balance.waitForFinished(30000));
+        QVERIFY(answers[0].startsWith("HTTP/1.1 200 ") && answers[1].contains("\nvalid:") &&
+                service->run({"--list-reports"}) == 0 &&
+                service->output.contains(ReportId + "balanced-1") &&
+                service->output.contains(ReportId + "balanced-2"));
     }
 
     void refusedConfiguration_data()

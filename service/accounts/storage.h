@@ -58,6 +58,10 @@ public:
     // False with an empty lastError(): no such account.
     bool setDisabled(const QString &email, bool disabled);
 
+    // The largest text any account may send, and at least fallback: a cap of 0 or less (no limit)
+    // counts as the most a cap can say.
+    int largestCap(qint16 fallback);
+
     bool addReport(const BannerReport &report);
     std::optional<QList<BannerReport>> reports();
 

@@ -1,4 +1,4 @@
-#include "storage.h"
+#include "accounts/storage.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +9,21 @@
 #include <QUrlQuery>
 #include <QVariant>
 
+#include <limits>
+
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
+
+// The folders made on the way are the owner's alone, as the file is: it holds password hashes.
+bool makePrivateFolder(const QString &path)
+{
+    const QFileInfo folder(path);
+    return folder.isDir() ||
+           (makePrivateFolder(folder.absolutePath()) &&
+            QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
 
 // Any number, as long as every instance sharing a PostgreSQL database uses the same one.
 constexpr qint64 SchemaLockKey = 0x4c65786f726e01;
@@ -110,7 +121,10 @@ bool Storage::openSqlite(const QString &path)
         m_error = QStringLiteral("the Qt SQLite driver is not installed (libqt6sql6-sqlite)");
         return false;
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!makePrivateFolder(QFileInfo(path).absolutePath())) {
+        m_error = QStringLiteral("cannot create its folder");
+        return false;
+    }
     // Create the file ourselves so that it is never readable by others, not even for a moment.
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
@@ -265,6 +279,23 @@ std::optional<Account> Storage::findAccount(const QString &email)
         return true;
     });
     return account;
+}
+
+int Storage::largestCap(qint16 fallback)
+{
+    const auto largest = [](int cap) {
+        return cap > 0 ? cap : int(std::numeric_limits<qint16>::max());
+    };
+    int result = largest(fallback);
+    attempt([&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT MIN(cap), MAX(cap) FROM accounts")))
+            return fail(QStringLiteral("reading the caps"), query.lastError());
+        if (query.next() && !query.value(0).isNull())
+            result = qMax(result, qMax(largest(query.value(0).toInt()), query.value(1).toInt()));
+        return true;
+    });
+    return result;
 }
 
 Storage::Added Storage::addAccount(const QString &email, const QByteArray &passwordHash,

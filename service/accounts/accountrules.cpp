@@ -1,4 +1,4 @@
-#include "accountrules.h"
+#include "accounts/accountrules.h"
 
 #include <QRegularExpression>
 

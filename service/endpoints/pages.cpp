@@ -1,10 +1,11 @@
-#include "pages.h"
+#include "endpoints/pages.h"
 
-#include "accountrules.h"
-#include "html.h"
-#include "passwords.h"
+#include "accounts/accountrules.h"
+#include "accounts/passwords.h"
+#include "accounts/storage.h"
+#include "accounts/throttle.h"
+#include "http/html.h"
 #include "pool.h"
-#include "storage.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>
@@ -32,9 +33,19 @@ QString problemText(const QString &problem)
 
 } // namespace
 
-Pages::Pages(const ServiceConfig &config, Storage &storage, QObject *context)
-    : m_config(config), m_storage(storage), m_context(context)
+Pages::Pages(const ServiceConfig &config, Storage &storage, Throttle &throttle, Throttle &reports,
+             PasswordQueue &passwords, QObject *context)
+    : m_config(config), m_storage(storage), m_throttle(throttle), m_reports(reports),
+      m_passwords(passwords), m_context(context)
 {}
+
+void Pages::tooMany(const SharedExchange &exchange, int seconds, const QString &page)
+{
+    exchange->addHeader(QByteArrayLiteral("Retry-After"), QByteArray::number(seconds));
+    exchange->sendHtml(seconds > 0 ? Exchange::Status::TooManyRequests
+                                   : Exchange::Status::ServiceUnavailable,
+                       page);
+}
 
 QString Pages::languageName(const QString &code) const
 {
@@ -100,6 +111,14 @@ void Pages::signup(const QHttpServerRequest &request, const SharedExchange &exch
         exchange->sendHtml(Exchange::Status::BadRequest, signupForm(email, problem));
         return;
     }
+    // Each try tells whether an address has an account: a client gets a few, then waits.
+    const QString clientKey = QStringLiteral("sign-up from ") + exchange->client().toString();
+    const QString later = QStringLiteral("Too many sign-ups from here. Please try again later.");
+    if (const int wait = m_throttle.secondsToWait(clientKey)) {
+        tooMany(exchange, wait, signupForm(email, later));
+        return;
+    }
+    m_throttle.failed(clientKey);
     const QString taken = QStringLiteral("An account with this e-mail address already exists.");
     const std::optional<Account> existing = m_storage.findAccount(email);
     if (existing) {
@@ -107,8 +126,9 @@ void Pages::signup(const QHttpServerRequest &request, const SharedExchange &exch
         return;
     }
     const int iterations = m_config.passwordIterations;
-    runInPool(
-        m_context, [password, iterations] { return hashPassword(password, iterations); },
+    const bool started = m_passwords.run(
+        m_context, exchange->client(),
+        [password, iterations] { return hashPassword(password, iterations); },
         [this, exchange, email, taken](const QByteArray &hash) {
             switch (m_storage.addAccount(email, hash, m_config.defaultLevel, m_config.defaultCap)) {
             case Storage::Added::Yes:
@@ -132,6 +152,8 @@ void Pages::signup(const QHttpServerRequest &request, const SharedExchange &exch
                 return;
             }
         });
+    if (!started)
+        tooMany(exchange, 0, signupForm(email, later));
 }
 
 void Pages::welcome(const QHttpServerRequest &, const SharedExchange &exchange)
@@ -175,6 +197,14 @@ void Pages::banner(const QHttpServerRequest &request, const SharedExchange &exch
             return;
         }
     }
+    const QString clientKey = exchange->client().toString();
+    if (const int wait = m_reports.secondsToWait(clientKey)) {
+        tooMany(exchange, wait,
+                html::page(QStringLiteral("Lexorn"),
+                           paragraph(QStringLiteral("Please try again later."))));
+        return;
+    }
+    m_reports.failed(clientKey); // each report counts towards the client's share
     BannerReport report;
     report.userId = fields.value(QStringLiteral("userid")).left(ReportUserIdLimit);
     report.sourceLanguage = fields.value(QStringLiteral("src_lang")).left(ReportCodeLimit);

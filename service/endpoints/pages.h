@@ -1,12 +1,14 @@
 #pragma once
 
-#include "config.h"
-#include "exchange.h"
+#include "config/config.h"
+#include "http/exchange.h"
 
 #include <QObject>
 
+class PasswordQueue;
 class QHttpServerRequest;
 class Storage;
+class Throttle;
 
 // The service's own pages: sign-up, the welcome and "translating" pages and the banner shown in the
 // program's views, and the list of translators that Find a Translator opens.
@@ -15,7 +17,8 @@ class Pages
     Q_DISABLE_COPY(Pages)
 
 public:
-    Pages(const ServiceConfig &config, Storage &storage, QObject *context);
+    Pages(const ServiceConfig &config, Storage &storage, Throttle &throttle, Throttle &reports,
+          PasswordQueue &passwords, QObject *context);
 
     void setBase(const QString &base) { m_base = base; }
 
@@ -30,11 +33,15 @@ public:
 private:
     QString signupForm(const QString &email, const QString &problem) const;
     QString languageName(const QString &code) const;
+    void tooMany(const SharedExchange &exchange, int seconds, const QString &page);
     QString findTranslatorAddress(const QString &userId, const QString &source,
                                   const QString &target) const;
 
     const ServiceConfig &m_config;
     Storage &m_storage;
+    Throttle &m_throttle;
+    Throttle &m_reports;
+    PasswordQueue &m_passwords;
     QObject *m_context;
     QString m_base;
 };

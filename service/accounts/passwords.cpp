@@ -1,4 +1,4 @@
-#include "passwords.h"
+#include "accounts/passwords.h"
 
 #include <QList>
 #include <QMessageAuthenticationCode>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config.h"
-#include "exchange.h"
+#include "config/config.h"
+#include "http/exchange.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "config.h"
+#include "config/config.h"
 
-#include "inifile.h"
+#include "config/inifile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -100,6 +100,32 @@ bool readService(const IniSection &section, ServiceConfig &config, QString &erro
             if (entry.value.isEmpty())
                 return reader.fail(entry, QStringLiteral("must not be empty"));
             config.database = entry.value;
+        } else if (entry.key == QLatin1String("max_connections")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.maxConnections = int(number);
+        } else if (entry.key == QLatin1String("max_connections_per_client")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.maxConnectionsPerClient = int(number);
+        } else if (entry.key == QLatin1String("head_timeout")) {
+            if (!reader.integer(entry, 1, 600, number))
+                return false;
+            config.headTimeoutSeconds = int(number);
+        } else if (entry.key == QLatin1String("body_timeout")) {
+            if (!reader.integer(entry, 1, 3600, number))
+                return false;
+            config.bodyTimeoutSeconds = int(number);
+        } else if (entry.key == QLatin1String("trusted_proxies")) {
+            config.trustedProxies.clear();
+            const QStringList addresses = entry.value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (const QString &address : addresses) {
+                QHostAddress proxy;
+                if (!proxy.setAddress(address.trimmed()))
+                    return reader.fail(entry,
+                                       QStringLiteral("expected IP addresses, comma-separated"));
+                config.trustedProxies.append(proxy);
+            }
         } else {
             return reader.unknown(entry);
         }
@@ -126,6 +152,26 @@ bool readAccounts(const IniSection &section, ServiceConfig &config, QString &err
             if (!reader.integer(entry, 1000, 10000000, number))
                 return false;
             config.passwordIterations = int(number);
+        } else if (entry.key == QLatin1String("failures_before_delay")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.failuresBeforeDelay = int(number);
+        } else if (entry.key == QLatin1String("max_delay")) {
+            if (!reader.integer(entry, 1, 86400, number))
+                return false;
+            config.maxDelaySeconds = int(number);
+        } else if (entry.key == QLatin1String("password_queue")) {
+            if (!reader.integer(entry, 1, 10000, number))
+                return false;
+            config.passwordQueue = int(number);
+        } else if (entry.key == QLatin1String("password_queue_per_client")) {
+            if (!reader.integer(entry, 1, 10000, number))
+                return false;
+            config.passwordQueuePerClient = int(number);
+        } else if (entry.key == QLatin1String("reports_per_client")) {
+            if (!reader.integer(entry, 1, 1000000, number))
+                return false;
+            config.reportsPerClient = int(number);
         } else if (entry.key == QLatin1String("demo_email")) {
             config.demoEmail = entry.value;
         } else if (entry.key == QLatin1String("demo_password")) {
@@ -192,6 +238,14 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
             if (!reader.integer(entry, 1, 64, number))
                 return false;
             config.apertiumProcesses = int(number);
+        } else if (entry.key == QLatin1String("max_text")) {
+            if (!reader.integer(entry, 0, 1000000, number))
+                return false;
+            config.maxText = int(number);
+        } else if (entry.key == QLatin1String("queue_per_client")) {
+            if (!reader.integer(entry, 1, 256, number))
+                return false;
+            config.queuePerClient = int(number);
         } else if (entry.key == QLatin1String("result_start")) {
             if (!readMarker(reader, entry, config.resultStart))
                 return false;

@@ -1,12 +1,14 @@
-#include "requestguard.h"
+#include "http/requestguard.h"
 
-#include "requestlog.h"
+#include "http/exchange.h"
+#include "http/requestlog.h"
 
 #include <QTcpSocket>
 
 #include <algorithm>
 #include <cctype>
 
+#include <malloc.h>
 #include <sys/socket.h>
 
 namespace {
@@ -96,8 +98,20 @@ void GuardedServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    const QHostAddress peer = socket->peerAddress();
+    if (m_count->all >= m_limits.connections ||
+        (!m_limits.trustedProxies.contains(peer) &&
+         m_count->perClient.value(peer) >= m_limits.connectionsPerClient)) {
+        logRequest(QByteArray(), QByteArray(), 503, 0);
+        socket->write("HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\nContent-Length: "
+                      "0\r\nConnection: close\r\n\r\n");
+        socket->flush();
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     // The guard's first connection to readyRead precedes the HTTP server's.
-    new ConnectionGuard(socket, m_limits);
+    new ConnectionGuard(socket, m_limits, m_count);
     m_fresh.append(socket);
     addPendingConnection(socket);
 }
@@ -114,15 +128,33 @@ void GuardedServer::attachFresh()
     m_fresh.clear();
 }
 
-ConnectionGuard::ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits)
-    : QObject(socket), m_socket(socket), m_limits(limits)
+ConnectionGuard::ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits,
+                                 std::shared_ptr<ConnectionCount> count)
+    : QObject(socket), m_socket(socket), m_limits(limits), m_count(std::move(count)),
+      m_peer(socket->peerAddress())
 {
+    ++m_count->all;
+    ++m_count->perClient[m_peer];
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (!m_rejected)
+            reject(408);
+    });
     connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::beforeServer);
     connect(socket, &QTcpSocket::bytesWritten, this, [this] { m_idle.start(); });
     m_idle.setSingleShot(true);
     m_idle.setInterval(m_limits.idleMilliseconds);
     connect(&m_idle, &QTimer::timeout, this, &ConnectionGuard::idle);
     m_idle.start();
+}
+
+ConnectionGuard::~ConnectionGuard()
+{
+    if (--m_count->perClient[m_peer] == 0)
+        m_count->perClient.remove(m_peer);
+    // What held connections buffered goes back to the system once they are all gone.
+    if (--m_count->all == 0)
+        malloc_trim(0);
 }
 
 void ConnectionGuard::follow(QObject *httpServer)
@@ -180,8 +212,10 @@ void ConnectionGuard::scan(const char *data, qint64 size)
         if (m_phase == Phase::RequestLine) {
             if (m_line.isEmpty() && QByteArrayView("\v\n\r \t").contains(c))
                 continue; // the HTTP server skips blank space between requests too
-            if (m_line.isEmpty())
+            if (m_line.isEmpty()) {
                 m_started.start();
+                m_deadline.start(m_limits.headMilliseconds);
+            }
             if (c == '\n') {
                 if (!requestLineDone())
                     return;
@@ -315,15 +349,18 @@ bool ConnectionGuard::headersDone()
         return false;
     }
     m_bodyLeft = qMax<qint64>(m_contentLength, 0);
-    if (m_bodyLeft == 0)
+    if (m_bodyLeft == 0) {
         startNextRequest();
-    else
+    } else {
         m_phase = Phase::Body;
+        m_deadline.start(m_limits.bodyMilliseconds);
+    }
     return true;
 }
 
 void ConnectionGuard::startNextRequest()
 {
+    m_deadline.stop();
     m_phase = Phase::RequestLine;
     m_line.clear();
     m_method.clear();
@@ -351,9 +388,24 @@ void ConnectionGuard::reject(int status)
     const QByteArray body = "<!DOCTYPE html>\n<html><head><title>" + QByteArray::number(status) +
                             ' ' + reason + "</title></head><body><h1>" +
                             QByteArray::number(status) + ' ' + reason + "</h1></body></html>\n";
-    m_socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
-                    "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                    QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    const QByteArray answer = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+                              "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                              QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                              body;
+    // Earlier requests on this connection still being worked on are answered first.
+    auto *line = m_socket->findChild<AnswerLine *>(QString(), Qt::FindDirectChildrenOnly);
+    if (line && !line->isIdle())
+        connect(
+            line, &AnswerLine::drained, this, [this, answer] { sendRejection(answer); },
+            Qt::SingleShotConnection);
+    else
+        sendRejection(answer);
+    m_drained += m_socket->skip(m_socket->bytesAvailable());
+}
+
+void ConnectionGuard::sendRejection(const QByteArray &answer)
+{
+    m_socket->write(answer);
     m_socket->flush();
     // Half-close and keep reading for a moment: closing with unread input would reset the
     // connection and could destroy the answer before the client reads it.
@@ -365,7 +417,6 @@ void ConnectionGuard::reject(int status)
                 finishRejected();
         });
     QTimer::singleShot(LingerMilliseconds, m_socket, &QTcpSocket::abort);
-    m_drained += m_socket->skip(m_socket->bytesAvailable());
 }
 
 void ConnectionGuard::finishRejected()

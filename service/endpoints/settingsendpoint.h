@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config.h"
-#include "exchange.h"
-#include "provider.h"
+#include "config/config.h"
+#include "endpoints/provider.h"
+#include "http/exchange.h"
 
 #include <QHash>
 #include <QObject>
@@ -10,7 +10,9 @@
 #include <functional>
 
 class CredentialCache;
+class PasswordQueue;
 class QHttpServerRequest;
+class Throttle;
 class Storage;
 struct Account;
 
@@ -24,7 +26,7 @@ public:
     static constexpr const char *DataVersion = "1.0.1";
 
     SettingsEndpoint(const ServiceConfig &config, Storage &storage, CredentialCache &cache,
-                     QObject *context);
+                     Throttle &throttle, PasswordQueue &passwords, QObject *context);
 
     void setProviders(const QString &base, const QList<OfferedProvider> &providers);
     void handle(const QHttpServerRequest &request, const SharedExchange &exchange);
@@ -37,6 +39,8 @@ private:
     const ServiceConfig &m_config;
     Storage &m_storage;
     CredentialCache &m_cache;
+    Throttle &m_throttle;
+    PasswordQueue &m_passwords;
     QObject *m_context;
     QString m_base;
     QList<OfferedProvider> m_providers;

@@ -1,4 +1,4 @@
-#include "html.h"
+#include "http/html.h"
 
 #include <QHttpServerRequest>
 #include <QUrlQuery>

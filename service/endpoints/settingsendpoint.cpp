@@ -1,9 +1,10 @@
-#include "settingsendpoint.h"
+#include "endpoints/settingsendpoint.h"
 
-#include "html.h"
-#include "passwords.h"
+#include "accounts/passwords.h"
+#include "accounts/storage.h"
+#include "accounts/throttle.h"
+#include "http/html.h"
 #include "pool.h"
-#include "storage.h"
 
 #include <QHttpServerRequest>
 
@@ -19,8 +20,10 @@ QByteArray errorAnswer(const char *kind, const char *message)
 } // namespace
 
 SettingsEndpoint::SettingsEndpoint(const ServiceConfig &config, Storage &storage,
-                                   CredentialCache &cache, QObject *context)
-    : m_config(config), m_storage(storage), m_cache(cache), m_context(context)
+                                   CredentialCache &cache, Throttle &throttle,
+                                   PasswordQueue &passwords, QObject *context)
+    : m_config(config), m_storage(storage), m_cache(cache), m_throttle(throttle),
+      m_passwords(passwords), m_context(context)
 {}
 
 void SettingsEndpoint::setProviders(const QString &base, const QList<OfferedProvider> &providers)
@@ -85,22 +88,47 @@ void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExc
                                             "again later."));
         return;
     }
-    const auto finish = [this, exchange, account, loginError](bool matches) {
-        if (!account || !matches)
+    const QString clientKey = QStringLiteral("sign-in from ") + exchange->client().toString();
+    const QString accountKey = QStringLiteral("sign-in to ") + Storage::accountKey(username);
+    const auto finish = [this, exchange, account, loginError, clientKey, accountKey](bool matches) {
+        if (!account || !matches) {
+            m_throttle.failed(clientKey);
+            m_throttle.failed(accountKey);
             exchange->send(Exchange::Status::Ok, ContentType, loginError);
-        else
+        } else {
+            m_throttle.forget(accountKey);
             signedIn(exchange, *account);
+        }
+    };
+    const QByteArray key =
+        account ? m_cache.key(account->email, password, account->passwordHash) : QByteArray();
+    // Credentials known to be right skip the back-off: a guesser does not lock the owner out.
+    if (account && m_cache.contains(key)) {
+        finish(true);
+        return;
+    }
+    const int wait =
+        qMax(m_throttle.secondsToWait(clientKey), m_throttle.secondsToWait(accountKey));
+    if (wait > 0) {
+        exchange->addHeader(QByteArrayLiteral("Retry-After"), QByteArray::number(wait));
+        exchange->send(Exchange::Status::TooManyRequests, ContentType,
+                       errorAnswer("login", "Too many failed sign-ins. Please wait a while "
+                                            "before you try again."));
+        return;
+    }
+    const auto busy = [&exchange] {
+        exchange->addHeader(QByteArrayLiteral("Retry-After"), QByteArrayLiteral("1"));
+        exchange->send(Exchange::Status::ServiceUnavailable, ContentType,
+                       errorAnswer("fatal", "The service is busy. Please try again in a "
+                                            "moment."));
     };
     if (!account) {
         // Unknown addresses cost as much as wrong passwords, so timing does not tell them apart.
         const QByteArray decoy = decoyHash(m_config.passwordIterations);
-        runInPool(
-            m_context, [password, decoy] { return verifyPassword(password, decoy); }, finish);
-        return;
-    }
-    const QByteArray key = m_cache.key(account->email, password, account->passwordHash);
-    if (m_cache.contains(key)) {
-        finish(true);
+        if (!m_passwords.run(
+                m_context, exchange->client(),
+                [password, decoy] { return verifyPassword(password, decoy); }, finish))
+            busy();
         return;
     }
     auto waiting = m_checking.find(key);
@@ -108,10 +136,10 @@ void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExc
         waiting->append(finish);
         return;
     }
-    m_checking.insert(key, {finish});
     const QByteArray stored = account->passwordHash;
-    runInPool(
-        m_context, [password, stored] { return verifyPassword(password, stored); },
+    const bool started = m_passwords.run(
+        m_context, exchange->client(),
+        [password, stored] { return verifyPassword(password, stored); },
         [this, key](bool matches) {
             if (matches)
                 m_cache.insert(key);
@@ -119,6 +147,10 @@ void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExc
             for (const auto &caller : callers)
                 caller(matches);
         });
+    if (started)
+        m_checking.insert(key, {finish});
+    else
+        busy();
 }
 
 void SettingsEndpoint::signedIn(const SharedExchange &exchange, const Account &account)

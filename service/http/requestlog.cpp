@@ -1,4 +1,4 @@
-#include "requestlog.h"
+#include "http/requestlog.h"
 
 #include <QDateTime>
 

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTimer>
+
+#include <memory>
 
 class QTcpSocket;
 
@@ -16,6 +20,20 @@ struct RequestLimits
     int headerCount = 100;
     qint64 body = 1024 * 1024;
     int idleMilliseconds = 60000;
+    // From the first byte of a request to the end of its head, and then of its body, however
+    // slowly the bytes trickle in.
+    int headMilliseconds = 10000;
+    int bodyMilliseconds = 60000;
+    int connections = 512;
+    int connectionsPerClient = 16;
+    QList<QHostAddress> trustedProxies; // many clients share their connections: no per-client cap
+};
+
+// Connections open, shared by the server and the guards that give theirs back when they go.
+struct ConnectionCount
+{
+    int all = 0;
+    QHash<QHostAddress, int> perClient;
 };
 
 // The listening socket of the service. Qt's HTTP server buffers whatever a client sends and gives
@@ -40,6 +58,7 @@ private:
     void attachFresh();
 
     RequestLimits m_limits;
+    std::shared_ptr<ConnectionCount> m_count = std::make_shared<ConnectionCount>();
     QPointer<QObject> m_http;
     QList<QPointer<QTcpSocket>> m_fresh;
 };
@@ -50,7 +69,9 @@ class ConnectionGuard : public QObject
     Q_DISABLE_COPY(ConnectionGuard)
 
 public:
-    ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits);
+    ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits,
+                    std::shared_ptr<ConnectionCount> count);
+    ~ConnectionGuard() override;
 
     // Connects the second half of the watch; must come after the HTTP server's own connection.
     void follow(QObject *httpServer);
@@ -66,13 +87,17 @@ private:
     bool headersDone();
     void startNextRequest();
     void reject(int status);
+    void sendRejection(const QByteArray &answer);
     void finishRejected();
     void idle();
 
     QTcpSocket *m_socket;
     RequestLimits m_limits;
     QPointer<QObject> m_http;
+    std::shared_ptr<ConnectionCount> m_count;
+    QHostAddress m_peer;
     QTimer m_idle;
+    QTimer m_deadline;
     QElapsedTimer m_started;
 
     Phase m_phase = Phase::RequestLine;

@@ -1,7 +1,7 @@
-#include "provider.h"
+#include "endpoints/provider.h"
 
-#include "engine.h"
-#include "html.h"
+#include "engine/engine.h"
+#include "http/html.h"
 
 #include <QHttpServerRequest>
 
@@ -70,26 +70,34 @@ void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExc
         exchange->sendHtml(Exchange::Status::Ok, resultPage(QString()));
         return;
     }
+    if (m_config.maxText > 0 && text.size() > m_config.maxText) {
+        exchange->sendHtml(
+            Exchange::Status::PayloadTooLarge,
+            failurePage(
+                QStringLiteral("The text is longer than %1 characters.").arg(m_config.maxText)));
+        return;
+    }
     const QString mode = pair->mode;
-    m_engine->translate(mode, text, [this, exchange, mode](const EngineResult &result) {
-        switch (result.outcome) {
-        case EngineResult::Outcome::Translated:
-            exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
-            return;
-        case EngineResult::Outcome::TimedOut:
-            exchange->sendHtml(Exchange::Status::GatewayTimeout,
-                               failurePage(QStringLiteral("The translation took too long.")));
-            break;
-        case EngineResult::Outcome::Busy:
-            exchange->sendHtml(
-                Exchange::Status::ServiceUnavailable,
-                failurePage(QStringLiteral("The service is busy; please try again.")));
-            break;
-        case EngineResult::Outcome::Failed:
-            exchange->sendHtml(Exchange::Status::BadGateway,
-                               failurePage(QStringLiteral("The translation engine failed.")));
-            break;
-        }
-        qWarning("apertium %s: %s", qPrintable(mode), qPrintable(result.detail));
-    });
+    m_engine->translate(
+        mode, text, exchange->client(), [this, exchange, mode](const EngineResult &result) {
+            switch (result.outcome) {
+            case EngineResult::Outcome::Translated:
+                exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
+                return;
+            case EngineResult::Outcome::TimedOut:
+                exchange->sendHtml(Exchange::Status::GatewayTimeout,
+                                   failurePage(QStringLiteral("The translation took too long.")));
+                break;
+            case EngineResult::Outcome::Busy:
+                exchange->sendHtml(
+                    Exchange::Status::ServiceUnavailable,
+                    failurePage(QStringLiteral("The service is busy; please try again.")));
+                break;
+            case EngineResult::Outcome::Failed:
+                exchange->sendHtml(Exchange::Status::BadGateway,
+                                   failurePage(QStringLiteral("The translation engine failed.")));
+                break;
+            }
+            qWarning("apertium %s: %s", qPrintable(mode), qPrintable(result.detail));
+        });
 }

@@ -1,4 +1,4 @@
-#include "warmengine.h"
+#include "engine/warmengine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -61,25 +62,51 @@ void endGroup(QProcess *process)
 class WarmEngine::Pair : public QObject
 {
 public:
-    Pair(const QString &program, const QString &mode, int timeoutSeconds, QObject *parent)
+    Pair(const QString &program, const QString &mode, int timeoutSeconds, int perClient,
+         QObject *parent)
         : QObject(parent), m_program(program), m_mode(mode), m_timeoutSeconds(timeoutSeconds),
-          m_timer(new QTimer(this))
+          m_perClient(perClient), m_timer(new QTimer(this)), m_clientTimer(new QTimer(this)),
+          m_queueTimer(new QTimer(this))
     {
         m_timer->setSingleShot(true);
         connect(m_timer, &QTimer::timeout, this, [this] {
             fail(EngineResult::Outcome::TimedOut, QStringLiteral("the engine took too long"));
         });
+        // The client stops waiting; the engine may still be sound, and keeps its text.
+        m_clientTimer->setSingleShot(true);
+        connect(m_clientTimer, &QTimer::timeout, this, [this] {
+            if (m_current)
+                std::exchange(m_current->done, nullptr)(
+                    {EngineResult::Outcome::TimedOut, {}, QStringLiteral("waited too long")});
+        });
+        // Deadlines come in arrival order: the first in the queue is the next to pass.
+        m_queueTimer->setSingleShot(true);
+        connect(m_queueTimer, &QTimer::timeout, this, [this] {
+            while (!m_queue.isEmpty() && m_queue.head().deadline.hasExpired())
+                m_queue.dequeue().done(
+                    {EngineResult::Outcome::TimedOut, {}, QStringLiteral("waited too long")});
+            next();
+        });
     }
 
     ~Pair() override { stop(); }
 
-    void submit(const QString &text, Done done)
+    void submit(const QString &text, const QHostAddress &client, Done done)
     {
-        if (m_queue.size() >= QueueLimit) {
+        int &waiting = m_waiting[client];
+        if (m_queue.size() >= QueueLimit || waiting >= m_perClient) {
+            if (waiting == 0)
+                m_waiting.remove(client);
             done({EngineResult::Outcome::Busy, {}, QStringLiteral("too many requests waiting")});
             return;
         }
-        m_queue.enqueue({cleanInput(text), std::move(done),
+        ++waiting;
+        Done release = [this, client, done = std::move(done)](const EngineResult &result) {
+            if (--m_waiting[client] == 0)
+                m_waiting.remove(client);
+            done(result);
+        };
+        m_queue.enqueue({cleanInput(text), std::move(release),
                          QDeadlineTimer(std::chrono::seconds(m_timeoutSeconds))});
         next();
     }
@@ -150,9 +177,14 @@ private:
                 continue;
             }
             m_current = std::make_unique<Job>(std::move(job));
-            m_timer->start(int(qMax<qint64>(m_current->deadline.remainingTime(), 1)));
+            m_timer->start(m_timeoutSeconds * 1000);
+            m_clientTimer->start(int(qMax<qint64>(m_current->deadline.remainingTime(), 1)));
             m_process->write(deformat(m_current->text) + '\0');
         }
+        if (m_queue.isEmpty())
+            m_queueTimer->stop();
+        else
+            m_queueTimer->start(int(qMax<qint64>(m_queue.head().deadline.remainingTime(), 1)));
     }
 
     void read()
@@ -210,23 +242,30 @@ private:
     void finish(const EngineResult &result)
     {
         m_timer->stop();
+        m_clientTimer->stop();
         const std::unique_ptr<Job> job = std::move(m_current);
-        job->done(result);
+        if (job->done)
+            job->done(result);
         QTimer::singleShot(0, this, [this] { next(); });
     }
 
     QString m_program;
     QString m_mode;
     int m_timeoutSeconds;
-    QTimer *m_timer;
+    int m_perClient;
+    QTimer *m_timer;                    // the engine's time for one text
+    QTimer *m_clientTimer;              // the request's deadline
+    QTimer *m_queueTimer;               // the deadline of the first waiting
+    QHash<QHostAddress, int> m_waiting; // per client, the one being translated included
     QProcess *m_process = nullptr;
     QByteArray m_output;
     std::unique_ptr<Job> m_current;
     QQueue<Job> m_queue;
 };
 
-WarmEngine::WarmEngine(const QString &program, int timeoutSeconds, QObject *parent)
-    : TranslationEngine(parent), m_program(program), m_timeoutSeconds(timeoutSeconds)
+WarmEngine::WarmEngine(const QString &program, int timeoutSeconds, int perClient, QObject *parent)
+    : TranslationEngine(parent), m_program(program), m_timeoutSeconds(timeoutSeconds),
+      m_perClient(perClient)
 {}
 
 WarmEngine::~WarmEngine() = default;
@@ -251,9 +290,10 @@ QStringList WarmEngine::installedModes()
     return modes;
 }
 
-void WarmEngine::translate(const QString &mode, const QString &text, Done done)
+void WarmEngine::translate(const QString &mode, const QString &text, const QHostAddress &client,
+                           Done done)
 {
-    pair(mode)->submit(text, std::move(done));
+    pair(mode)->submit(text, client, std::move(done));
 }
 
 void WarmEngine::warmUp(const QStringList &modes)
@@ -266,7 +306,7 @@ WarmEngine::Pair *WarmEngine::pair(const QString &mode)
 {
     Pair *&found = m_pairs[mode];
     if (!found)
-        found = new Pair(m_program, mode, m_timeoutSeconds, this);
+        found = new Pair(m_program, mode, m_timeoutSeconds, m_perClient, this);
     return found;
 }
 

@@ -45,10 +45,20 @@ struct ServiceConfig
     quint16 port = 8642;
     QString baseUrl;  // empty: derived from the listen address once listening
     QString database; // postgresql://... or an SQLite file (absolute once loaded)
+    int maxConnections = 512;
+    int maxConnectionsPerClient = 16;
+    int headTimeoutSeconds = 10;
+    int bodyTimeoutSeconds = 60;
+    QList<QHostAddress> trustedProxies; // whose X-Forwarded-For names the client
 
     qint32 defaultLevel = 0;
     qint16 defaultCap = 500;
     int passwordIterations = 100000;
+    int failuresBeforeDelay = 10; // sign-ins per client and per account, sign-ups per client
+    int maxDelaySeconds = 300;
+    int passwordQueue = 8;
+    int passwordQueuePerClient = 2;
+    int reportsPerClient = 20;
     QString demoEmail;
     QString demoPassword;
 
@@ -57,6 +67,8 @@ struct ServiceConfig
     QString apertiumProgram = QStringLiteral("apertium");
     int apertiumTimeoutSeconds = 20;
     int apertiumProcesses = 2;
+    int maxText = -1;       // characters per translation, 0: any; below 0: the largest cap
+    int queuePerClient = 8; // of a pair's waiting requests
     QString resultStart = QStringLiteral("<div id=\"result\">");
     QString resultEnd = QStringLiteral("</div>");
     QList<ApertiumPair> apertiumPairs;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine.h"
+#include "engine/engine.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -12,8 +12,9 @@ class QTimer;
 
 // Apertium kept running: one engine per mode, started with the service, fed one text at a time in
 // null-flush mode (each text ends in a NUL, and so does its translation), with the other requests
-// queued behind it. A request's deadline counts from its arrival; an engine that fails, ends or
-// overruns a deadline is ended, and the next request starts a fresh one.
+// queued behind it. A request's deadline counts from its arrival: one that passes it is answered
+// then, waiting or not. An engine that fails, ends or works on one text for longer than the
+// time-out is ended, and the next request starts a fresh one.
 //
 // Where the mode's file lies beside the program (PREFIX/share/apertium/modes, or
 // $APERTIUM_DATADIR/modes), its pipeline is run directly with every stage in null-flush mode: the
@@ -26,11 +27,13 @@ class WarmEngine : public TranslationEngine
     Q_DISABLE_COPY(WarmEngine)
 
 public:
-    WarmEngine(const QString &program, int timeoutSeconds, QObject *parent = nullptr);
+    WarmEngine(const QString &program, int timeoutSeconds, int perClient,
+               QObject *parent = nullptr);
     ~WarmEngine() override;
 
     QStringList installedModes() override;
-    void translate(const QString &mode, const QString &text, Done done) override;
+    void translate(const QString &mode, const QString &text, const QHostAddress &client,
+                   Done done) override;
     // Starts the engines of these modes now, so that the first request finds them loaded.
     void warmUp(const QStringList &modes);
 
@@ -45,5 +48,6 @@ private:
 
     QString m_program;
     int m_timeoutSeconds;
+    int m_perClient;
     QHash<QString, Pair *> m_pairs;
 };

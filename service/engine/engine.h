@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -28,5 +29,7 @@ public:
 
     // The modes that can be used, e.g. "eng-spa".
     virtual QStringList installedModes() = 0;
-    virtual void translate(const QString &mode, const QString &text, Done done) = 0;
+    // A client gets a share of the waiting room, not all of it.
+    virtual void translate(const QString &mode, const QString &text, const QHostAddress &client,
+                           Done done) = 0;
 };
