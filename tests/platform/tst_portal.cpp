@@ -37,6 +37,8 @@ public:
             shortcuts.beginArray();
             shortcuts.beginStructure();
             shortcuts >> id >> properties;
+            shortcuts.endStructure();
+            shortcuts.endArray();
             bound << id << properties["description"].toString()
                   << properties["preferred_trigger"].toString();
         }

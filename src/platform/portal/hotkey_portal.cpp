@@ -199,11 +199,9 @@ bool UnregisterHotKey(HWND window, int id)
         return false;
     // The portal has no unbind: the binding ends with its session.
     if (!binding->session.isEmpty())
-        QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(Service, binding->session,
-                                           QStringLiteral("org.freedesktop.portal.Session"),
-                                           QStringLiteral("Close")),
-            QDBus::NoBlock);
+        QDBusConnection::sessionBus().send(QDBusMessage::createMethodCall(
+            Service, binding->session, QStringLiteral("org.freedesktop.portal.Session"),
+            QStringLiteral("Close")));
     delete binding;
     binding = nullptr;
     return true;
