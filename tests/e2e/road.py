@@ -1,16 +1,9 @@
 #!/usr/bin/python3
 # From the login dialog to the translation and the service's report page, as a person goes: what
 # the windows show is read through the accessibility bus.
-import os
 import time
 
-from scenario import PASSWORD, USER, run
-
-def find(role, name=None, *within):
-    # The first showing node of that role and name (None: any) in within, or in any program.
-    return pyatspi.findDescendant(within[0] if within else pyatspi.Registry.getDesktop(0), lambda
-        node: node.getRoleName() == role and name in (None, node.name) and node.getState().contains(
-            pyatspi.STATE_SHOWING))
+from scenario import PASSWORD, USER, find, run
 
 
 def text(*node):
@@ -18,6 +11,7 @@ def text(*node):
 
 
 def click(desktop, *node):
+    import pyatspi  # by now on the scenario's bus
     box = find(*node).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     return desktop.click(box.x + box.width // 2, box.y + box.height // 2) or box
 
@@ -29,14 +23,8 @@ def outer_size(desktop, window):  # the client's size with the frame the window 
 
 
 def road(desktop):
-    # A session bus of our own with the accessibility bus on it, for Lexorn and for pyatspi.
-    bus = os.path.join(desktop.work, "bus")
-    os.environ["DBUS_SESSION_BUS_ADDRESS"] = address = f"unix:path={bus}"
-    desktop.launch(["dbus-daemon", "--session", "--nofork", f"--address={address}"])
-    desktop.wait("the session bus", lambda: os.path.exists(bus))
-    global pyatspi
-    import pyatspi  # joins the bus named in the environment
-    desktop.start_lexorn(False, DBUS_SESSION_BUS_ADDRESS=address,
+    desktop.start_bus()
+    desktop.start_lexorn(False, DBUS_SESSION_BUS_ADDRESS=desktop.bus,
                          QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 
     desktop.answer("Login", f"{USER}\tnot-the-password")

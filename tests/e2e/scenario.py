@@ -1,6 +1,7 @@
 # What the desktop scenarios share: the virtual desktop of scripts/run-headless, a lexorn-service
 # of their own, Lexorn started against it, and the count of checks. A scenario stops at its first
 # failed check and ends with a line "N passed, M failed" for CI.
+import os
 import re
 import sys
 from importlib.machinery import SourceFileLoader
@@ -49,6 +50,15 @@ class Scenario(headless.Desktop):
         self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(r" port (\d+) as ",
             Path(self.work, Path(self.service).name + ".log").read_text()), 60)[0]
 
+    def start_bus(self):
+        # A session bus of our own with the accessibility bus on it, for Lexorn and for pyatspi.
+        bus = os.path.join(self.work, "bus")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus = f"unix:path={bus}"
+        self.launch(["dbus-daemon", "--session", "--nofork", f"--address={self.bus}"])
+        self.wait("the session bus", lambda: os.path.exists(bus))
+        global pyatspi
+        import pyatspi  # joins the bus named in the environment
+
     def start_lexorn(self, signed_in, *arguments, **extra):
         config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store
         config.mkdir(parents=True)
@@ -58,8 +68,15 @@ class Scenario(headless.Desktop):
                            LEXORN_SERVICE_HOST=self.host, **extra)
 
 
-def run(steps):
-    scenario, failed = Scenario(), 0
+def find(role, name=None, *within):
+    # The first showing node of that role and name (None: any) in within, or in any program.
+    return pyatspi.findDescendant(within[0] if within else pyatspi.Registry.getDesktop(0), lambda
+        node: node.getRoleName() == role and name in (None, node.name) and node.getState().contains(
+            pyatspi.STATE_SHOWING))
+
+
+def run(steps, kind=Scenario):
+    scenario, failed = kind(), 0
     try:
         scenario.start()
         scenario.start_service()
