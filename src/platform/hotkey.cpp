@@ -21,6 +21,17 @@ bool waylandSession()
 
 } // namespace
 
+QString combinationName(unsigned modifiers, QChar key, const std::array<const char *, 4> &names)
+{
+    constexpr std::array<unsigned, 4> order{MOD_CONTROL, MOD_ALT, MOD_SHIFT, MOD_WIN};
+    QString name;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (modifiers & order[i])
+            name += QLatin1String(names[i]) + QLatin1Char('+');
+    }
+    return name + key;
+}
+
 // The parameters go unused where the build found no backend.
 bool RegisterHotKey([[maybe_unused]] HWND window, [[maybe_unused]] int id,
                     [[maybe_unused]] unsigned modifiers, [[maybe_unused]] unsigned virtualKey)

@@ -52,21 +52,6 @@ const QString Path = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString Interface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString ShortcutId = QStringLiteral("translate-text");
 
-// As the portal writes a trigger: "LOGO+t".
-QString triggerOf(unsigned modifiers, unsigned virtualKey)
-{
-    QString trigger;
-    if (modifiers & MOD_CONTROL)
-        trigger += QStringLiteral("CTRL+");
-    if (modifiers & MOD_ALT)
-        trigger += QStringLiteral("ALT+");
-    if (modifiers & MOD_SHIFT)
-        trigger += QStringLiteral("SHIFT+");
-    if (modifiers & MOD_WIN)
-        trigger += QStringLiteral("LOGO+");
-    return trigger + QChar(char16_t(virtualKey)).toLower();
-}
-
 // A session with the one shortcut Lexorn has. The portal answers each call through a Request
 // object whose Response signal carries the outcome.
 class Binding : public QObject
@@ -189,7 +174,10 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
         return false;
     qDBusRegisterMetaType<Shortcut>();
     qDBusRegisterMetaType<QList<Shortcut>>();
-    binding = new Binding(window, id, triggerOf(modifiers, virtualKey));
+    // As the portal writes a trigger: "LOGO+t".
+    binding = new Binding(window, id,
+                          combinationName(modifiers, QChar(char16_t(virtualKey)).toLower(),
+                                          {"CTRL", "ALT", "SHIFT", "LOGO"}));
     return true;
 }
 

@@ -110,21 +110,6 @@ uint16_t modifierMask(unsigned modifiers)
     return mask;
 }
 
-// As the desktop's settings name a combination: "Super+T".
-QString nameOf(unsigned modifiers, unsigned virtualKey)
-{
-    QString name;
-    if (modifiers & MOD_CONTROL)
-        name += QStringLiteral("Ctrl+");
-    if (modifiers & MOD_ALT)
-        name += QStringLiteral("Alt+");
-    if (modifiers & MOD_SHIFT)
-        name += QStringLiteral("Shift+");
-    if (modifiers & MOD_WIN)
-        name += QStringLiteral("Super+");
-    return name + QChar(char16_t(virtualKey));
-}
-
 xcb_keycode_t keycodeOf(xcb_connection_t *connection, xcb_keysym_t keysym)
 {
     xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection);
@@ -187,7 +172,8 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
         static bool told = false;
         if (!std::exchange(told, true))
             qCWarning(lcHotKey, "%s is held by another client",
-                      qUtf8Printable(nameOf(modifiers, virtualKey)));
+                      qUtf8Printable(combinationName(modifiers, QChar(char16_t(virtualKey)),
+                                                     {"Ctrl", "Alt", "Shift", "Super"})));
         return false;
     }
     keyPressFilter->grabs.append({window, id, keycode, mask});
