@@ -30,10 +30,6 @@ def shell(desktop):
     desktop.check("About in its place", lambda: desktop.client_area(about)[:2], (156, 129))
     desktop.screenshot("about")
 
-    desktop.key("super+t")
-    desktop.activate(desktop.check("Super+T shows Translate Text", desktop.shown)[0])
-    desktop.key("alt+F4")  # openbox closes it as its close box does
-    desktop.check("alt+F4 takes it away", desktop.shown, [])
     # Another program has the focus from here on, so that only the grab can bring Super+T.
     cover = desktop.launch(["xmessage", "-geometry", "1000x700+20+40", "in front"])
     desktop.activate(xmessage := desktop.window("xmessage"))
@@ -90,7 +86,7 @@ def shell(desktop):
         later = desktop.start_lexorn(True, *arguments)
         desktop.check(f"lexorn {arguments}: status 0 within a second", lambda: later.wait(1), 0, 0)
         desktop.activate(desktop.check("the running one shows Translate Text", desktop.shown)[0])
-        desktop.key("alt+F4")
+        desktop.key("alt+F4")  # openbox closes it as its close box does
         desktop.check("alt+F4 takes it away", desktop.shown, [])
     desktop.check("no later start signed in", signins(), before + 1, 0)
 
