@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import threading
 import time
+from pathlib import Path
 
 from gi.repository import Gio, GLib
 
@@ -61,10 +62,9 @@ class Portal:
         self.bus.emit_signal(None, PATH, SHORTCUTS, "Activated", GLib.Variant(
             "(osta{sv})", (SESSION, shortcut, 0, {})))
 
-    def call(self, name, path, interface, method, *arguments):
+    def call(self, name, path, interface, method, signature, *arguments):
         return self.bus.call_sync(name, path, interface, method, GLib.Variant(
-            "(" + "".join(kind for kind, _ in arguments) + ")", tuple(v for _, v in arguments)),
-            None, 0, 5000, None).unpack()
+            signature, arguments), None, 0, 5000, None).unpack()
 
 
 class Wayland(Scenario):
@@ -101,9 +101,9 @@ class Wayland(Scenario):
     def items(self):  # as the StatusNotifier watcher lists them; none without a watcher
         try:
             return self.portal.call("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                                    "org.freedesktop.DBus.Properties", "Get",
-                                    ("s", "org.kde.StatusNotifierWatcher"),
-                                    ("s", "RegisteredStatusNotifierItems"))[0]
+                                    "org.freedesktop.DBus.Properties", "Get", "(ss)",
+                                    "org.kde.StatusNotifierWatcher",
+                                    "RegisteredStatusNotifierItems")[0]
         except GLib.Error:
             return []
 
@@ -130,18 +130,16 @@ def wayland(desktop):
     desktop.compositor("sway", "-c", "/dev/null", WLR_BACKENDS="headless",
                        WLR_HEADLESS_OUTPUTS="1", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
     lexorn = desktop.start_lexorn(True)
-    log = lambda: open(f"{desktop.work}/lexorn.log").read()
-    desktop.check("sway: a refused shortcut said once", lambda: log().count(
+    desktop.check("sway: a refused shortcut said once", lambda: open(
+        f"{desktop.work}/lexorn.log").read().count(
         "lexorn.hotkey: The desktop did not bind LOGO+t: declined"), 1)
     desktop.check("Lexorn runs on, no message box, no item without a tray",
                   lambda: (lexorn.poll(), find("alert"), desktop.items()), (None, None, []), 0)
-    config = os.path.join(desktop.work, "waybar.json")
-    with open(config, "w") as file:
-        file.write('{"modules-right": ["tray"]}')
+    (config := Path(desktop.work, "waybar.json")).write_text('{"modules-right": ["tray"]}')
     waybar = desktop.launch(["waybar", "-c", config])
     item = desktop.check("waybar, started after Lexorn, gets its item", desktop.items)[0]
     name, path = item.split("/", 1)
-    portal.call(name, "/" + path, "org.kde.StatusNotifierItem", "Activate", ("i", 0), ("i", 0))
+    portal.call(name, "/" + path, "org.kde.StatusNotifierItem", "Activate", "(ii)", 0, 0)
     desktop.check("the item's Activate shows Translate Text", window)
     waybar.terminate()
     desktop.check("waybar gone, its watcher gone", desktop.items, [])
