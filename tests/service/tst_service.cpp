@@ -1,3 +1,4 @@
+#include "accounts/passwords.h"
 #include "support/testmain.h"
 
 #include <QFile>
@@ -422,6 +423,14 @@ private Q_SLOTS:
              ++i)
             QTest::qWait(50);
         QVERIFY2(answer.startsWith("HTTP/1.1 200 "), answer.constData());
+    }
+
+    // Hashes stored by any version still match: PBKDF2-HMAC-SHA256 over the UTF-8 password.
+    void storedHash()
+    {
+        const QByteArray stored =
+            "pbkdf2-sha256$80000$TmFDbA==$GTOzhH+yh6ErDYu7CcShrCkw2rn1D59A8xDjOnn3QEA=";
+        QVERIFY(verifyPassword("Pässwörd", stored) && !verifyPassword("Passwörd", stored));
     }
 
     // Two instances behind HAProxy: an account made through one signs in through the other, and
