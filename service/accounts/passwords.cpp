@@ -5,6 +5,10 @@
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 
+#ifdef LEXORN_OPENSSL
+#include <openssl/evp.h>
+#endif
+
 namespace {
 
 const QByteArray Scheme = QByteArrayLiteral("pbkdf2-sha256");
@@ -21,6 +25,15 @@ QByteArray randomBytes(int count)
 
 QByteArray derive(const QString &password, const QByteArray &salt, int iterations)
 {
+#ifdef LEXORN_OPENSSL
+    const QByteArray secret = password.toUtf8();
+    QByteArray key(KeyBytes, Qt::Uninitialized);
+    if (PKCS5_PBKDF2_HMAC(secret.constData(), int(secret.size()),
+                          reinterpret_cast<const unsigned char *>(salt.constData()),
+                          int(salt.size()), iterations, EVP_sha256(), KeyBytes,
+                          reinterpret_cast<unsigned char *>(key.data())) == 1)
+        return key;
+#endif
     return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
                                               iterations, KeyBytes);
 }

@@ -1,3 +1,4 @@
+#include "accounts/passwords.h"
 #include "support/testmain.h"
 
 #include <QFile>
@@ -247,7 +248,6 @@ private Q_SLOTS:
         const QByteArray reported = "userid=" + ReportId + "&src_lang=en&dest_lang=es";
         row("report", post(reported + "&text=Hi%2C%20%C2%A1%C3%B1%2B"), 200, "html; charset=utf-8");
         row("report without text", post(reported), 400);
-        row("report to clear a terminal", post(report + "%1B%5D0%3Bowned%07%C2%9Bx"), 200);
         // Passwords the program could not send, or too short; a refused form keeps the address,
         // escaped. A browser sends a space as '+'.
         const auto signUp = [](const QByteArray &email, const QByteArray &password) {
@@ -301,9 +301,6 @@ private Q_SLOTS:
         // The demo accounts' cap is the default limit.
         echoed("as long as the cap", QString(500, 'a'));
         row("longer than the cap", translate(QString(501, 'a')), 413, Failed, true);
-        // The translation is slower than the page after it, which closes the connection.
-        row("pipelined", translate("first") + get("/", "Host: a\r\nConnection: close\r\n"), 200,
-            ">first</", true);
     }
 
     void answers()
@@ -349,8 +346,7 @@ private Q_SLOTS:
                 .contains("\nabout:\tuserid\t" + id + "\nabout:\tlevel\t2\nabout:\tcap\t40\n") &&
             service->settings(Leaving.toUtf8(), Secret + "-leaving").contains("\nvalid:") &&
             reports.count(ReportId) == 1 &&
-            reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n") &&
-            reports.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd\xef\xbf\xbdx\n"));
+            reports.contains('\t' + ReportId + "\ten\tes\tHi, \xc2\xa1\xc3\xb1+\n"));
     }
 
     void limits()
@@ -358,7 +354,7 @@ private Q_SLOTS:
         QTemporaryDir engine;
         Service limited(withEcho(engine) +
                         "queue_per_client = 1\n[service]\nhead_timeout = 1\n"
-                        "max_connections_per_client = 2\n[accounts]\nfailures_before_delay = 2\n"
+                        "[accounts]\nfailures_before_delay = 2\n"
                         "password_queue_per_client = 1\npassword_iterations = 1000000\n"
                         "reports_per_client = 1");
         QVERIFY(limited.start());
@@ -403,25 +399,22 @@ private Q_SLOTS:
         const auto first = sendFrom("127.0.0.6", get(signIn("nobody@lexorn.example", "guess-5")));
         QVERIFY(rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
                     .startsWith("HTTP/1.1 503 "));
-        QTcpSocket slow, idle;
-        for (QTcpSocket *socket : {&slow, &idle})
-            socket->connectToHost("127.0.0.1", limited.port);
-        QVERIFY(slow.waitForConnected() && idle.waitForConnected());
-        // One more from the same address is turned away, from another one it is not.
-        QVERIFY(rawHttp(limited.port, get("/")).startsWith("HTTP/1.1 503 ") &&
-                rawHttp(limited.port, get("/"), "127.0.0.2").startsWith("HTTP/1.1 200 "));
         // A head that trickles in line by line has to end in time all the same.
+        QTcpSocket slow;
+        slow.connectToHost("127.0.0.1", limited.port);
         QByteArray answer;
         slow.write("GET / HTTP/1.1\r\n");
         for (int i = 0; i < 15 && answer.isEmpty(); ++i, answer += slow.readAll())
             slow.write("X: 1\r\n"), slow.waitForReadyRead(200);
         QVERIFY2(answer.startsWith("HTTP/1.1 408 "), answer.constData());
-        idle.abort(); // its place is given back (tried once each time: a try holds a place)
-        for (int i = 0;
-             i < 100 && !(answer = rawHttp(limited.port, get("/"))).startsWith("HTTP/1.1 200 ");
-             ++i)
-            QTest::qWait(50);
-        QVERIFY2(answer.startsWith("HTTP/1.1 200 "), answer.constData());
+    }
+
+    // Hashes stored by any version still match: PBKDF2-HMAC-SHA256 over the UTF-8 password.
+    void storedHash()
+    {
+        const QByteArray stored =
+            "pbkdf2-sha256$80000$TmFDbA==$GTOzhH+yh6ErDYu7CcShrCkw2rn1D59A8xDjOnn3QEA=";
+        QVERIFY(verifyPassword("Pässwörd", stored) && !verifyPassword("Passwörd", stored));
     }
 
     // Two instances behind HAProxy: an account made through one signs in through the other, and
