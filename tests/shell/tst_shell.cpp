@@ -11,36 +11,16 @@
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
-#include <QDBusConnection>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 using namespace platform;
 
-// The panel's side of a StatusNotifier tray, on a session bus of the test's own.
-class FakeWatcher : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered)
-
-public:
-    bool hostRegistered = true;
-
-Q_SIGNALS:
-    void StatusNotifierHostRegistered();
-};
-
 class ShellTest : public QObject
 {
     Q_OBJECT
-
-    QProcess bus;
-    FakeWatcher watcher;
-    const QString watcherName = "org.kde.StatusNotifierWatcher";
 
     static void settle()
     {
@@ -67,37 +47,6 @@ class ShellTest : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        QVERIFY(bus.waitForReadyRead(5000));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
-        QDBusConnection::sessionBus().registerObject("/StatusNotifierWatcher", &watcher,
-                                                     QDBusConnection::ExportAllContents);
-        QVERIFY(QDBusConnection::sessionBus().registerService(watcherName));
-    }
-
-    // Off X11 an icon waits for a StatusNotifier host: one that registers, or a panel that
-    // comes (back) with its host.
-    void iconWaitsForTheTray()
-    {
-        QDBusConnection session = QDBusConnection::sessionBus();
-        for (bool watcherComesBack : {false, true}) {
-            watcher.hostRegistered = false;
-            QVERIFY(!watcherComesBack || session.unregisterService(watcherName));
-            QWidget owner;
-            NOTIFYICONDATA data{0, &owner, 7, NIF_ICON, 0, QIcon(QPixmap(16, 16))};
-            QVERIFY(Shell_NotifyIcon(NIM_ADD, data));
-            QVERIFY(!owner.findChild<QSystemTrayIcon *>());
-            watcher.hostRegistered = true;
-            if (watcherComesBack)
-                QVERIFY(session.registerService(watcherName));
-            else
-                Q_EMIT watcher.StatusNotifierHostRegistered();
-            QTRY_VERIFY(owner.findChild<QSystemTrayIcon *>());
-        }
-    }
-
     // The notification code arrives as X, in twips or in pixels as the window's scale mode says.
     void notificationCode_data()
     {
