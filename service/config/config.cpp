@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -28,6 +29,31 @@ bool isLatin1(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
+
+// A whole-number setting: its key, its bounds and its field.
+struct Whole
+{
+    const char *key;
+    int low, high;
+    int ServiceConfig::*field;
+};
+
+constexpr Whole ServiceWholes[] = {
+    {"max_connections", 1, 1000000, &ServiceConfig::maxConnections},
+    {"max_connections_per_client", 1, 1000000, &ServiceConfig::maxConnectionsPerClient},
+    {"head_timeout", 1, 600, &ServiceConfig::headTimeoutSeconds},
+    {"body_timeout", 1, 3600, &ServiceConfig::bodyTimeoutSeconds}};
+constexpr Whole AccountsWholes[] = {
+    {"password_iterations", 1000, 10000000, &ServiceConfig::passwordIterations},
+    {"failures_before_delay", 1, 1000000, &ServiceConfig::failuresBeforeDelay},
+    {"max_delay", 1, 86400, &ServiceConfig::maxDelaySeconds},
+    {"password_queue", 1, 10000, &ServiceConfig::passwordQueue},
+    {"password_queue_per_client", 1, 10000, &ServiceConfig::passwordQueuePerClient},
+    {"reports_per_client", 1, 1000000, &ServiceConfig::reportsPerClient}};
+constexpr Whole ApertiumWholes[] = {{"timeout", 1, 600, &ServiceConfig::apertiumTimeoutSeconds},
+                                    {"processes", 1, 64, &ServiceConfig::apertiumProcesses},
+                                    {"max_text", 0, 1000000, &ServiceConfig::maxText},
+                                    {"queue_per_client", 1, 256, &ServiceConfig::queuePerClient}};
 
 class Reader
 {
@@ -54,6 +80,23 @@ public:
     }
 
     bool unknown(const IniEntry &entry) { return fail(entry, QStringLiteral("unknown key")); }
+
+    // Sets the field the entry names among `wholes`. False when its value is out of bounds, or
+    // when it names none of them: `unknown` then says so.
+    bool whole(const IniEntry &entry, std::span<const Whole> wholes, ServiceConfig &config,
+               const QString &unknown = QStringLiteral("unknown key"))
+    {
+        for (const Whole &whole : wholes) {
+            qint64 number = 0;
+            if (entry.key != QLatin1String(whole.key))
+                continue;
+            if (!integer(entry, whole.low, whole.high, number))
+                return false;
+            config.*whole.field = int(number);
+            return true;
+        }
+        return fail(entry, unknown);
+    }
 
 private:
     const IniSection &m_section;
@@ -100,22 +143,6 @@ bool readService(const IniSection &section, ServiceConfig &config, QString &erro
             if (entry.value.isEmpty())
                 return reader.fail(entry, QStringLiteral("must not be empty"));
             config.database = entry.value;
-        } else if (entry.key == QLatin1String("max_connections")) {
-            if (!reader.integer(entry, 1, 1000000, number))
-                return false;
-            config.maxConnections = int(number);
-        } else if (entry.key == QLatin1String("max_connections_per_client")) {
-            if (!reader.integer(entry, 1, 1000000, number))
-                return false;
-            config.maxConnectionsPerClient = int(number);
-        } else if (entry.key == QLatin1String("head_timeout")) {
-            if (!reader.integer(entry, 1, 600, number))
-                return false;
-            config.headTimeoutSeconds = int(number);
-        } else if (entry.key == QLatin1String("body_timeout")) {
-            if (!reader.integer(entry, 1, 3600, number))
-                return false;
-            config.bodyTimeoutSeconds = int(number);
         } else if (entry.key == QLatin1String("trusted_proxies")) {
             config.trustedProxies.clear();
             const QStringList addresses = entry.value.split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -126,8 +153,8 @@ bool readService(const IniSection &section, ServiceConfig &config, QString &erro
                                        QStringLiteral("expected IP addresses, comma-separated"));
                 config.trustedProxies.append(proxy);
             }
-        } else {
-            return reader.unknown(entry);
+        } else if (!reader.whole(entry, ServiceWholes, config)) {
+            return false;
         }
     }
     return true;
@@ -148,36 +175,12 @@ bool readAccounts(const IniSection &section, ServiceConfig &config, QString &err
                                 std::numeric_limits<qint16>::max(), number))
                 return false;
             config.defaultCap = qint16(number);
-        } else if (entry.key == QLatin1String("password_iterations")) {
-            if (!reader.integer(entry, 1000, 10000000, number))
-                return false;
-            config.passwordIterations = int(number);
-        } else if (entry.key == QLatin1String("failures_before_delay")) {
-            if (!reader.integer(entry, 1, 1000000, number))
-                return false;
-            config.failuresBeforeDelay = int(number);
-        } else if (entry.key == QLatin1String("max_delay")) {
-            if (!reader.integer(entry, 1, 86400, number))
-                return false;
-            config.maxDelaySeconds = int(number);
-        } else if (entry.key == QLatin1String("password_queue")) {
-            if (!reader.integer(entry, 1, 10000, number))
-                return false;
-            config.passwordQueue = int(number);
-        } else if (entry.key == QLatin1String("password_queue_per_client")) {
-            if (!reader.integer(entry, 1, 10000, number))
-                return false;
-            config.passwordQueuePerClient = int(number);
-        } else if (entry.key == QLatin1String("reports_per_client")) {
-            if (!reader.integer(entry, 1, 1000000, number))
-                return false;
-            config.reportsPerClient = int(number);
         } else if (entry.key == QLatin1String("demo_email")) {
             config.demoEmail = entry.value;
         } else if (entry.key == QLatin1String("demo_password")) {
             config.demoPassword = entry.value;
-        } else {
-            return reader.unknown(entry);
+        } else if (!reader.whole(entry, AccountsWholes, config)) {
+            return false;
         }
     }
     return true;
@@ -224,28 +227,11 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
 {
     Reader reader(section, error);
     for (const IniEntry &entry : section.entries) {
-        qint64 number = 0;
         QString source, target;
         if (entry.key == QLatin1String("program")) {
             if (entry.value.isEmpty())
                 return reader.fail(entry, QStringLiteral("must not be empty"));
             config.apertiumProgram = entry.value;
-        } else if (entry.key == QLatin1String("timeout")) {
-            if (!reader.integer(entry, 1, 600, number))
-                return false;
-            config.apertiumTimeoutSeconds = int(number);
-        } else if (entry.key == QLatin1String("processes")) {
-            if (!reader.integer(entry, 1, 64, number))
-                return false;
-            config.apertiumProcesses = int(number);
-        } else if (entry.key == QLatin1String("max_text")) {
-            if (!reader.integer(entry, 0, 1000000, number))
-                return false;
-            config.maxText = int(number);
-        } else if (entry.key == QLatin1String("queue_per_client")) {
-            if (!reader.integer(entry, 1, 256, number))
-                return false;
-            config.queuePerClient = int(number);
         } else if (entry.key == QLatin1String("result_start")) {
             if (!readMarker(reader, entry, config.resultStart))
                 return false;
@@ -265,9 +251,10 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
                 return reader.fail(entry,
                                    QStringLiteral("expected an Apertium mode, e.g. eng-spa"));
             config.apertiumPairs.append({source, target, entry.value});
-        } else {
-            return reader.fail(entry, QStringLiteral("unknown key (a pair is written: en -> es = "
-                                                     "eng-spa)"));
+        } else if (!reader.whole(entry, ApertiumWholes, config,
+                                 QStringLiteral("unknown key (a pair is written: en -> es = "
+                                                "eng-spa)"))) {
+            return false;
         }
     }
     return true;
