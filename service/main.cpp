@@ -2,12 +2,13 @@
 #include "accounts/passwords.h"
 #include "accounts/storage.h"
 #include "config/config.h"
-#include "engine/warmengine.h"
+#include "engine/enginepool.h"
 #include "server.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QThread>
 
 #include <cstdio>
 #include <iostream>
@@ -206,18 +207,32 @@ int main(int argc, char *argv[])
 
     if (config.maxText < 0)
         config.maxText = storage.largestCap(config.defaultCap);
-    WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds, config.queuePerClient);
+    PoolLimits limits;
+    limits.timeoutSeconds = config.apertiumTimeoutSeconds;
+    limits.perClient = config.queuePerClient;
+    limits.perMode = config.maxEnginesPerPair > 0 ? config.maxEnginesPerPair
+                                                  : qMax(1, QThread::idealThreadCount());
+    limits.engines = config.maxEngines;
+    limits.memoryBytes = qint64(config.maxEngineMemoryMiB) * 1024 * 1024;
+    limits.idleSeconds = config.idleSeconds;
+    limits.restartAfter = config.restartAfter;
+    EnginePool engine(config.apertiumProgram, limits);
     const QStringList modes = engine.installedModes();
-    QStringList offered;
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
-        if (modes.contains(pair.mode))
-            offered.append(pair.mode);
-        else
+        if (!modes.contains(pair.mode))
             say(QStringLiteral("Apertium mode %1 is not installed: %2 -> %3 is not offered")
                     .arg(pair.mode, pair.source, pair.target));
     }
-    // Loading a pair's dictionaries takes about a second: done now, not on the first request.
-    engine.warmUp(offered);
+    // Loading a pair's dictionaries takes about a second: done now for these, on first use for
+    // the rest.
+    QStringList warm;
+    for (const QString &mode : std::as_const(config.warmModes)) {
+        if (modes.contains(mode))
+            warm.append(mode);
+        else
+            say(QStringLiteral("Apertium mode %1 is not installed: it is not warmed").arg(mode));
+    }
+    engine.warmUp(warm);
 
     Server server(config, storage, &engine, modes);
     if (!server.listen(error)) {

@@ -14,7 +14,7 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
       m_passwords(config.passwordQueue, config.passwordQueuePerClient),
       m_provider(config, engine, installedModes),
       m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
-      m_pages(config, storage, m_throttle, m_reports, m_passwords, this)
+      m_pages(config, m_provider, storage, m_throttle, m_reports, m_passwords, this)
 {
     addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
         m_pages.index(request, exchange);

@@ -25,6 +25,12 @@ bool isLanguageCode(const QString &code)
     return pattern.match(code).hasMatch();
 }
 
+bool isModeName(const QString &mode)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    return pattern.match(mode).hasMatch();
+}
+
 bool isLatin1(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
@@ -50,10 +56,16 @@ constexpr Whole AccountsWholes[] = {
     {"password_queue", 1, 10000, &ServiceConfig::passwordQueue},
     {"password_queue_per_client", 1, 10000, &ServiceConfig::passwordQueuePerClient},
     {"reports_per_client", 1, 1000000, &ServiceConfig::reportsPerClient}};
-constexpr Whole ApertiumWholes[] = {{"timeout", 1, 600, &ServiceConfig::apertiumTimeoutSeconds},
-                                    {"processes", 1, 64, &ServiceConfig::apertiumProcesses},
-                                    {"max_text", 0, 1000000, &ServiceConfig::maxText},
-                                    {"queue_per_client", 1, 256, &ServiceConfig::queuePerClient}};
+constexpr Whole ApertiumWholes[] = {
+    {"timeout", 1, 600, &ServiceConfig::apertiumTimeoutSeconds},
+    {"processes", 1, 64, &ServiceConfig::apertiumProcesses},
+    {"max_text", 0, 1000000, &ServiceConfig::maxText},
+    {"queue_per_client", 1, 256, &ServiceConfig::queuePerClient},
+    {"max_engines_per_pair", 0, 256, &ServiceConfig::maxEnginesPerPair},
+    {"max_engines", 1, 1024, &ServiceConfig::maxEngines},
+    {"max_engine_memory", 0, 1 << 20, &ServiceConfig::maxEngineMemoryMiB},
+    {"idle_seconds", 0, 86400, &ServiceConfig::idleSeconds},
+    {"restart_after", 0, 1000000000, &ServiceConfig::restartAfter}};
 
 class Reader
 {
@@ -245,9 +257,21 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
             if (!isSafeResultMarker(config.resultEnd))
                 return reader.fail(entry, QStringLiteral("needs a '<' followed by a character "
                                                          "other than 'b', e.g. </div>"));
+        } else if (entry.key == QLatin1String("warm") || entry.key == QLatin1String("pivot")) {
+            const bool warm = entry.key == QLatin1String("warm");
+            QStringList &list = warm ? config.warmModes : config.pivots;
+            list.clear();
+            const QStringList items = entry.value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (const QString &item : items) {
+                if (!(warm ? isModeName(item.trimmed()) : isLanguageCode(item.trimmed())))
+                    return reader.fail(entry, warm ? QStringLiteral("expected Apertium modes, "
+                                                                    "e.g. eng-spa, spa-eng")
+                                                   : QStringLiteral("expected language codes, "
+                                                                    "e.g. es, ca, en"));
+                list.append(item.trimmed());
+            }
         } else if (splitPair(entry.key, source, target)) {
-            static const QRegularExpression mode(QStringLiteral("^[A-Za-z0-9_-]+$"));
-            if (!mode.match(entry.value).hasMatch())
+            if (!isModeName(entry.value))
                 return reader.fail(entry,
                                    QStringLiteral("expected an Apertium mode, e.g. eng-spa"));
             config.apertiumPairs.append({source, target, entry.value});

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct LanguageEntry
 {
@@ -66,9 +67,16 @@ struct ServiceConfig
 
     QString apertiumProgram = QStringLiteral("apertium");
     int apertiumTimeoutSeconds = 20;
-    int apertiumProcesses = 2;
-    int maxText = -1;       // characters per translation, 0: any; below 0: the largest cap
-    int queuePerClient = 8; // of a pair's waiting requests
+    int apertiumProcesses = 2; // no longer used; accepted so that old files still load
+    int maxText = -1;          // characters per translation, 0: any; below 0: the largest cap
+    int queuePerClient = 8;    // of a pair's waiting requests
+    int maxEnginesPerPair = 0; // 0: one per core
+    int maxEngines = 16;
+    int maxEngineMemoryMiB = 0; // 0: no bound
+    int idleSeconds = 300;      // 0: never
+    int restartAfter = 0;       // 0: never
+    QStringList warmModes;      // engines started with the service
+    QStringList pivots;         // language codes, the preferred first
     QString resultStart = QStringLiteral("<div id=\"result\">");
     QString resultEnd = QStringLiteral("</div>");
     QList<ApertiumPair> apertiumPairs;

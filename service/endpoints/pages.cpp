@@ -4,6 +4,7 @@
 #include "accounts/passwords.h"
 #include "accounts/storage.h"
 #include "accounts/throttle.h"
+#include "endpoints/provider.h"
 #include "http/html.h"
 #include "pool.h"
 
@@ -33,10 +34,10 @@ QString problemText(const QString &problem)
 
 } // namespace
 
-Pages::Pages(const ServiceConfig &config, Storage &storage, Throttle &throttle, Throttle &reports,
-             PasswordQueue &passwords, QObject *context)
-    : m_config(config), m_storage(storage), m_throttle(throttle), m_reports(reports),
-      m_passwords(passwords), m_context(context)
+Pages::Pages(const ServiceConfig &config, const ProviderEndpoint &provider, Storage &storage,
+             Throttle &throttle, Throttle &reports, PasswordQueue &passwords, QObject *context)
+    : m_config(config), m_provider(provider), m_storage(storage), m_throttle(throttle),
+      m_reports(reports), m_passwords(passwords), m_context(context)
 {}
 
 void Pages::tooMany(const SharedExchange &exchange, int seconds, const QString &page)
@@ -220,13 +221,18 @@ void Pages::banner(const QHttpServerRequest &request, const SharedExchange &exch
     }
     const QString address =
         findTranslatorAddress(report.userId, report.sourceLanguage, report.targetLanguage);
+    const QString pivot = m_provider.pivot(report.sourceLanguage, report.targetLanguage);
+    const QString how =
+        pivot.isEmpty()
+            ? QStringLiteral("by Apertium.")
+            : QStringLiteral("by Apertium, through %1.").arg(escape(languageName(pivot)));
     exchange->sendHtml(
         Exchange::Status::Ok,
         html::page(QStringLiteral("Lexorn"),
                    paragraph(QStringLiteral("<b>Lexorn</b>")) +
-                       paragraph(QStringLiteral("%1 to %2 by Apertium.")
+                       paragraph(QStringLiteral("%1 to %2 %3")
                                      .arg(escape(languageName(report.sourceLanguage)),
-                                          escape(languageName(report.targetLanguage)))) +
+                                          escape(languageName(report.targetLanguage)), how)) +
                        paragraph(QStringLiteral("Need a person for it? <a href=\"%1\">Find a "
                                                 "translator</a>.")
                                      .arg(escape(address)))));

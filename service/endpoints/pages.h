@@ -6,6 +6,7 @@
 #include <QObject>
 
 class PasswordQueue;
+class ProviderEndpoint;
 class QHttpServerRequest;
 class Storage;
 class Throttle;
@@ -17,8 +18,8 @@ class Pages
     Q_DISABLE_COPY(Pages)
 
 public:
-    Pages(const ServiceConfig &config, Storage &storage, Throttle &throttle, Throttle &reports,
-          PasswordQueue &passwords, QObject *context);
+    Pages(const ServiceConfig &config, const ProviderEndpoint &provider, Storage &storage,
+          Throttle &throttle, Throttle &reports, PasswordQueue &passwords, QObject *context);
 
     void setBase(const QString &base) { m_base = base; }
 
@@ -38,6 +39,7 @@ private:
                                   const QString &target) const;
 
     const ServiceConfig &m_config;
+    const ProviderEndpoint &m_provider;
     Storage &m_storage;
     Throttle &m_throttle;
     Throttle &m_reports;

@@ -3,15 +3,60 @@
 #include "engine/engine.h"
 #include "http/html.h"
 
+#include <QCollator>
 #include <QHttpServerRequest>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+QString pairKey(const QString &source, const QString &target)
+{
+    return source + QLatin1Char(' ') + target;
+}
+
+// "ca_valencia" is Catalan too: a chain between two forms of one language says nothing new.
+QString baseLanguage(const QString &code)
+{
+    return code.section(QLatin1Char('_'), 0, 0);
+}
+
+} // namespace
 
 ProviderEndpoint::ProviderEndpoint(const ServiceConfig &config, TranslationEngine *engine,
                                    const QStringList &installedModes)
     : m_config(config), m_engine(engine)
 {
+    const QSet<QString> installed(installedModes.cbegin(), installedModes.cend());
     for (const ApertiumPair &pair : config.apertiumPairs) {
-        if (installedModes.contains(pair.mode))
-            m_pairs.append(pair);
+        if (installed.contains(pair.mode) &&
+            !m_byPair.contains(pairKey(pair.source, pair.target))) {
+            m_byPair.insert(pairKey(pair.source, pair.target), m_routes.size());
+            m_routes.append({pair.source, pair.target, {pair.mode}, {}});
+        }
+    }
+    addChains();
+}
+
+void ProviderEndpoint::addChains()
+{
+    const qsizetype direct = m_routes.size();
+    for (const QString &pivot : m_config.pivots) {
+        for (qsizetype i = 0; i < direct; ++i) {
+            const Route into = m_routes.at(i);
+            if (into.target != pivot)
+                continue;
+            for (qsizetype j = 0; j < direct; ++j) {
+                const Route out = m_routes.at(j);
+                const QString key = pairKey(into.source, out.target);
+                if (out.source != pivot || m_byPair.contains(key) ||
+                    baseLanguage(into.source) == baseLanguage(out.target))
+                    continue;
+                m_byPair.insert(key, m_routes.size());
+                m_routes.append({into.source, out.target, into.modes + out.modes, pivot});
+            }
+        }
     }
 }
 
@@ -21,15 +66,31 @@ QList<OfferedProvider> ProviderEndpoint::offered(const QString &base) const
     const QString address =
         base +
         QStringLiteral("/lexorn/translate.php?src=%src_lang%&dest=%dest_lang%&text=%text_encode%");
-    for (const ApertiumPair &pair : m_pairs) {
-        list.append({pair.source, pair.target, m_config.resultStart, m_config.resultEnd, address,
-                     QStringLiteral("apertium"), pair.mode});
+    for (const Route &route : m_routes) {
+        list.append({route.source, route.target, m_config.resultStart, m_config.resultEnd, address,
+                     QStringLiteral("apertium"), route.modes.join(QLatin1Char('+'))});
     }
     for (const ExternalProvider &provider : m_config.externalProviders) {
         list.append({provider.source, provider.target, provider.resultStart, provider.resultEnd,
                      provider.urlTemplate, QStringLiteral("web"), provider.name});
     }
+    QCollator collator{QLocale(QLocale::English)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const auto name = [this](const QString &code) {
+        const LanguageEntry *language = m_config.language(code);
+        return language ? language->name : code;
+    };
+    std::stable_sort(list.begin(), list.end(), [&](const auto &a, const auto &b) {
+        const int source = collator.compare(name(a.source), name(b.source));
+        return source != 0 ? source < 0 : collator.compare(name(a.target), name(b.target)) < 0;
+    });
     return list;
+}
+
+QString ProviderEndpoint::pivot(const QString &source, const QString &target) const
+{
+    const qsizetype found = m_byPair.value(pairKey(source, target), -1);
+    return found < 0 ? QString() : m_routes.at(found).pivot;
 }
 
 QString ProviderEndpoint::resultPage(const QString &translation) const
@@ -54,12 +115,8 @@ void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExc
     const QString target = html::queryValue(request, QStringLiteral("dest"));
     const QString text = html::queryValue(request, QStringLiteral("text"));
 
-    const ApertiumPair *pair = nullptr;
-    for (const ApertiumPair &candidate : std::as_const(m_pairs)) {
-        if (candidate.source == source && candidate.target == target)
-            pair = &candidate;
-    }
-    if (!pair) {
+    const qsizetype found = m_byPair.value(pairKey(source, target), -1);
+    if (found < 0) {
         exchange->sendHtml(
             Exchange::Status::NotFound,
             failurePage(QStringLiteral("This service does not translate from %1 to %2.")
@@ -77,27 +134,43 @@ void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExc
                 QStringLiteral("The text is longer than %1 characters.").arg(m_config.maxText)));
         return;
     }
-    const QString mode = pair->mode;
-    m_engine->translate(
-        mode, text, exchange->client(), [this, exchange, mode](const EngineResult &result) {
-            switch (result.outcome) {
-            case EngineResult::Outcome::Translated:
-                exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
-                return;
-            case EngineResult::Outcome::TimedOut:
-                exchange->sendHtml(Exchange::Status::GatewayTimeout,
-                                   failurePage(QStringLiteral("The translation took too long.")));
-                break;
-            case EngineResult::Outcome::Busy:
-                exchange->sendHtml(
-                    Exchange::Status::ServiceUnavailable,
-                    failurePage(QStringLiteral("The service is busy; please try again.")));
-                break;
-            case EngineResult::Outcome::Failed:
-                exchange->sendHtml(Exchange::Status::BadGateway,
-                                   failurePage(QStringLiteral("The translation engine failed.")));
-                break;
-            }
-            qWarning("apertium %s: %s", qPrintable(mode), qPrintable(result.detail));
-        });
+    step(m_routes.at(found), 0, text,
+         QDeadlineTimer(std::chrono::seconds(m_config.apertiumTimeoutSeconds)), exchange);
+}
+
+void ProviderEndpoint::step(const Route &route, qsizetype index, const QString &text,
+                            QDeadlineTimer deadline, const SharedExchange &exchange)
+{
+    m_engine->translate(route.modes.at(index), text, exchange->client(), deadline,
+                        [this, route, index, deadline, exchange](const EngineResult &result) {
+                            if (result.outcome == EngineResult::Outcome::Translated &&
+                                index + 1 < route.modes.size())
+                                step(route, index + 1, result.text, deadline, exchange);
+                            else
+                                answer(route, result, exchange);
+                        });
+}
+
+void ProviderEndpoint::answer(const Route &route, const EngineResult &result,
+                              const SharedExchange &exchange)
+{
+    switch (result.outcome) {
+    case EngineResult::Outcome::Translated:
+        exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
+        return;
+    case EngineResult::Outcome::TimedOut:
+        exchange->sendHtml(Exchange::Status::GatewayTimeout,
+                           failurePage(QStringLiteral("The translation took too long.")));
+        break;
+    case EngineResult::Outcome::Busy:
+        exchange->sendHtml(Exchange::Status::ServiceUnavailable,
+                           failurePage(QStringLiteral("The service is busy; please try again.")));
+        break;
+    case EngineResult::Outcome::Failed:
+        exchange->sendHtml(Exchange::Status::BadGateway,
+                           failurePage(QStringLiteral("The translation engine failed.")));
+        break;
+    }
+    qWarning("apertium %s: %s", qPrintable(route.modes.join(QLatin1Char('+'))),
+             qPrintable(result.detail));
 }

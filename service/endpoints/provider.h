@@ -3,11 +3,14 @@
 #include "config/config.h"
 #include "http/exchange.h"
 
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 
 class QHttpServerRequest;
 class TranslationEngine;
+struct EngineResult;
 
 // A provider as the settings answer lists it: a language pair, an address template and the two
 // markers around the translation in the page the address returns.
@@ -23,7 +26,9 @@ struct OfferedProvider
 };
 
 // GET /lexorn/translate.php?src=&dest=&text=: the translation by Apertium, HTML-escaped between
-// the configured markers; a page saying "ERROR: Translation failed" when there is none.
+// the configured markers; a page saying "ERROR: Translation failed" when there is none. A
+// direction no installed mode gives may go through a pivot language: two modes, one after the
+// other, within the one deadline.
 class ProviderEndpoint
 {
     Q_DISABLE_COPY(ProviderEndpoint)
@@ -32,8 +37,11 @@ public:
     ProviderEndpoint(const ServiceConfig &config, TranslationEngine *engine,
                      const QStringList &installedModes);
 
-    // Our own pairs whose mode is installed, then the configured web providers.
+    // Our own directions, direct and through a pivot, and the configured web providers, by
+    // source language name, then target name.
     QList<OfferedProvider> offered(const QString &base) const;
+    // The language a translation from source to target goes through, or nothing.
+    QString pivot(const QString &source, const QString &target) const;
 
     void handle(const QHttpServerRequest &request, const SharedExchange &exchange);
 
@@ -41,7 +49,20 @@ public:
     static QString failurePage(const QString &reason);
 
 private:
+    struct Route
+    {
+        QString source;
+        QString target;
+        QStringList modes; // one, or two through the pivot
+        QString pivot;
+    };
+    void addChains();
+    void step(const Route &route, qsizetype index, const QString &text, QDeadlineTimer deadline,
+              const SharedExchange &exchange);
+    void answer(const Route &route, const EngineResult &result, const SharedExchange &exchange);
+
     const ServiceConfig &m_config;
     TranslationEngine *m_engine;
-    QList<ApertiumPair> m_pairs;
+    QList<Route> m_routes;
+    QHash<QString, qsizetype> m_byPair; // "source target" to its route
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -15,8 +16,8 @@ struct EngineResult
     QString detail; // for the log and the error page, never the text itself
 };
 
-// A machine-translation engine. A request is answered once, later, on the caller's thread; the
-// service never waits for it.
+// A machine-translation engine. A request is answered once, later, on the caller's thread, by its
+// deadline at the latest; the service never waits for it.
 class TranslationEngine : public QObject
 {
     Q_OBJECT
@@ -31,5 +32,5 @@ public:
     virtual QStringList installedModes() = 0;
     // A client gets a share of the waiting room, not all of it.
     virtual void translate(const QString &mode, const QString &text, const QHostAddress &client,
-                           Done done) = 0;
+                           QDeadlineTimer deadline, Done done) = 0;
 };

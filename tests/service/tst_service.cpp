@@ -119,21 +119,25 @@ struct Service
     }
 };
 
-// The demo configuration with a stand-in for apertium in `folder`. It offers one mode, and
-// answers each NUL-ended text with the text itself, after a pause, and notes each start in
-// "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail, "slow" slow.
+// The demo configuration with a stand-in for apertium in `folder`. It offers English to Spanish
+// (one engine, started with the service) and Spanish to Catalan, and so English to Catalan
+// through Spanish. It answers each NUL-ended text with the text itself, after a pause, and notes
+// each start in "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail,
+// "slow" slow, and "fault-catalan" fail in Catalan.
 QString withEcho(const QTemporaryDir &folder)
 {
     QFile script(folder.filePath("fake-apertium"));
     script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
+    script.write("#!/bin/sh\n[ \"$1\" = -l ] && printf 'eng-spa\\nspa-cat\\n' && exit\n"
                  "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
-                 "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $t in\n"
-                 "*fault-end*) exit 3;; *fault-hang*) sleep 60;; *slow*) sleep 3;;\n"
+                 "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $0$t in\n"
+                 "*fault-end*|spa-cat*fault-catalan*) exit 3;; *fault-hang*) sleep 60;;\n"
                  "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
-                 "esac; printf \"%s\\0\" \"$t\"; done'\n");
+                 "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done' \"$3\"\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return "[apertium]\nprogram = " + script.fileName() + "\ntimeout = 5\n";
+    return "[languages]\n3 = ca, Català\n[apertium]\nprogram = " + script.fileName() +
+           "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\nes -> ca = spa-cat\n"
+           "pivot = es\n";
 }
 
 } // namespace
@@ -292,6 +296,10 @@ private Q_SLOTS:
             row(name, translate(text), 200, "\"result\">" + html.toUtf8() + "</div>", true);
         };
         row("engine ends", translate("fault-end"), 502, Failed, true);
+        row("through a pivot", translate("a [b]", "src=en&dest=ca"), 200, ">a [b]</", true);
+        row("second step fails", translate("fault-catalan", "src=en&dest=ca"), 502, Failed, true);
+        row("banner names the pivot", post("userid=1&src_lang=en&dest_lang=ca&text=a"), 200,
+            "English to Català by Apertium, through Español.", true);
         echoed("stream's own characters", "a [b] ^c$ <d> @e \\f /g {h} ~i *j #k");
         echoed("markup", "1 < 2 & \"3\" </div> &amp;");
         row("engine answers without end", translate("fault-flood"), 502, Failed, true);

@@ -1,0 +1,233 @@
+#include "engine/enginepool.h"
+
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+constexpr qsizetype QueueLimit = 256;
+constexpr qint64 MiB = 1024 * 1024;
+
+} // namespace
+
+// The requests waiting for a mode's engines, in arrival order, so that the first to pass its
+// deadline is the first in line.
+struct EnginePool::Queue
+{
+    QQueue<EngineJob> jobs;
+    QHash<QHostAddress, int> perClient; // waiting or being translated
+    QTimer *deadline = nullptr;
+};
+
+EnginePool::EnginePool(const QString &program, const PoolLimits &limits, QObject *parent)
+    : TranslationEngine(parent), m_program(program), m_limits(limits)
+{}
+
+EnginePool::~EnginePool()
+{
+    for (Pipeline *engine : std::as_const(m_engines))
+        engine->stop();
+    qDeleteAll(m_queues);
+}
+
+QStringList EnginePool::installedModes()
+{
+    QProcess process;
+    process.start(m_program, {QStringLiteral("-l")});
+    if (!process.waitForStarted(5000) || !process.waitForFinished(m_limits.timeoutSeconds * 1000) ||
+        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    QStringList modes;
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        if (!line.trimmed().isEmpty())
+            modes.append(line.trimmed());
+    }
+    return modes;
+}
+
+EnginePool::Queue &EnginePool::queue(const QString &mode)
+{
+    Queue *&found = m_queues[mode];
+    if (!found) {
+        found = new Queue;
+        found->deadline = new QTimer(this);
+        found->deadline->setSingleShot(true);
+        connect(found->deadline, &QTimer::timeout, this, [this, mode] { dispatch(mode); });
+    }
+    return *found;
+}
+
+void EnginePool::translate(const QString &mode, const QString &text, const QHostAddress &client,
+                           QDeadlineTimer deadline, Done done)
+{
+    Queue &waiting = queue(mode);
+    int &mine = waiting.perClient[client];
+    if (waiting.jobs.size() >= QueueLimit || mine >= m_limits.perClient) {
+        if (mine == 0)
+            waiting.perClient.remove(client);
+        done({EngineResult::Outcome::Busy, {}, QStringLiteral("too many requests waiting")});
+        return;
+    }
+    ++mine;
+    Done release = [this, mode, client, done = std::move(done)](const EngineResult &result) {
+        Queue &waiting = queue(mode);
+        if (--waiting.perClient[client] <= 0)
+            waiting.perClient.remove(client);
+        done(result);
+    };
+    waiting.jobs.enqueue({text, std::move(release), deadline});
+    dispatch(mode);
+}
+
+void EnginePool::warmUp(const QStringList &modes)
+{
+    for (const QString &mode : modes) {
+        if (makeRoom(mode))
+            start(mode);
+    }
+}
+
+void EnginePool::dispatch(const QString &mode)
+{
+    Queue &waiting = queue(mode);
+    while (!waiting.jobs.isEmpty() && waiting.jobs.head().deadline.hasExpired())
+        waiting.jobs.dequeue().done(
+            {EngineResult::Outcome::TimedOut, {}, QStringLiteral("waited too long")});
+    qsizetype loading = 0, mine = 0;
+    for (Pipeline *engine : std::as_const(m_engines)) {
+        if (engine->mode() != mode)
+            continue;
+        ++mine;
+        if (engine->state() == Pipeline::State::Idle && !waiting.jobs.isEmpty())
+            engine->translate(waiting.jobs.dequeue());
+        else if (engine->state() == Pipeline::State::Loading)
+            ++loading;
+    }
+    // More waiting than engines on their way: another one, if the bounds allow.
+    while (waiting.jobs.size() > loading && mine < m_limits.perMode && makeRoom(mode)) {
+        start(mode);
+        ++loading, ++mine;
+    }
+    if (waiting.jobs.isEmpty())
+        waiting.deadline->stop();
+    else
+        waiting.deadline->start(int(qMax<qint64>(waiting.jobs.head().deadline.remainingTime(), 1)));
+}
+
+// Room for one more engine of the mode, made by ending the engine idle the longest if need be.
+bool EnginePool::makeRoom(const QString &mode)
+{
+    for (;;) {
+        qint64 memory = m_modeMemory.value(mode);
+        for (const Pipeline *engine : std::as_const(m_engines))
+            memory += engine->memory();
+        const bool fits = m_limits.memoryBytes <= 0 || memory <= m_limits.memoryBytes;
+        if (m_engines.isEmpty() || (m_engines.size() < m_limits.engines && fits))
+            return true;
+        Pipeline *oldest = nullptr;
+        for (Pipeline *engine : std::as_const(m_engines)) {
+            if (engine->state() == Pipeline::State::Idle &&
+                (!oldest || engine->idleMilliseconds() > oldest->idleMilliseconds()))
+                oldest = engine;
+        }
+        if (!oldest)
+            return false;
+        end(oldest, fits ? QStringLiteral("gave way to %1 at the bound of %2 engines")
+                               .arg(mode)
+                               .arg(m_limits.engines)
+                         : QStringLiteral("gave way to %1 at the bound of %2 MiB")
+                               .arg(mode)
+                               .arg(m_limits.memoryBytes / MiB));
+    }
+}
+
+void EnginePool::start(const QString &mode)
+{
+    auto *engine =
+        new Pipeline(m_program, mode, m_limits.timeoutSeconds, m_limits.idleSeconds, this);
+    m_engines.append(engine);
+    connect(engine, &Pipeline::ready, this, [this, engine] { engineReady(engine); });
+    connect(engine, &Pipeline::idleTooLong, this, [this, engine] {
+        end(engine, QStringLiteral("idle for %1 s").arg(m_limits.idleSeconds));
+    });
+    connect(engine, &Pipeline::ended, this, [this, engine](const QString &reason) {
+        m_engines.removeOne(engine);
+        engine->deleteLater();
+        qWarning("engine %s ended: %s (%lld running)", qPrintable(engine->mode()),
+                 qPrintable(reason), qlonglong(m_engines.size()));
+        // A mode whose engine cannot even load fails its requests rather than try for ever.
+        Queue &waiting = queue(engine->mode());
+        const bool another = std::any_of(m_engines.cbegin(), m_engines.cend(),
+                                         [&](auto *e) { return e->mode() == engine->mode(); });
+        while (!engine->loaded() && !another && !waiting.jobs.isEmpty())
+            waiting.jobs.dequeue().done(
+                {EngineResult::Outcome::Failed, {}, QStringLiteral("the engine %1").arg(reason)});
+        // Its other requests need a fresh engine, and others may have waited for its room.
+        dispatch(engine->mode());
+        const QString starved = starvedMode();
+        if (!starved.isEmpty())
+            dispatch(starved);
+    });
+    qInfo("engine %s started (%lld running)", qPrintable(mode), qlonglong(m_engines.size()));
+    engine->start();
+}
+
+void EnginePool::end(Pipeline *engine, const QString &reason)
+{
+    const qint64 memory = engine->measureMemory();
+    m_engines.removeOne(engine);
+    engine->stop();
+    engine->deleteLater();
+    qInfo("engine %s ended: %s, after %d texts, at %lld MiB (%lld running)",
+          qPrintable(engine->mode()), qPrintable(reason), engine->texts(),
+          qlonglong((memory + MiB / 2) / MiB), qlonglong(m_engines.size()));
+}
+
+void EnginePool::engineReady(Pipeline *engine)
+{
+    const QString mode = engine->mode();
+    if (engine->texts() == 0 || engine->texts() % 256 == 0)
+        m_modeMemory[mode] = engine->measureMemory();
+    if (m_limits.restartAfter > 0 && engine->texts() >= m_limits.restartAfter) {
+        end(engine, QStringLiteral("translated %1 texts").arg(engine->texts()));
+        dispatch(mode);
+        return;
+    }
+    Queue &waiting = queue(mode);
+    if (!waiting.jobs.isEmpty()) {
+        dispatch(mode);
+        return;
+    }
+    // Nothing more for this mode: a mode that waits for room gets it.
+    const QString starved = starvedMode();
+    if (!starved.isEmpty()) {
+        end(engine, QStringLiteral("gave way to %1").arg(starved));
+        dispatch(starved);
+    }
+}
+
+// A mode with requests waiting and no engine to take them, held back by the bounds.
+QString EnginePool::starvedMode() const
+{
+    QString found;
+    QDeadlineTimer first = QDeadlineTimer::Forever;
+    for (auto it = m_queues.cbegin(); it != m_queues.cend(); ++it) {
+        if (it.value()->jobs.isEmpty() || it.value()->jobs.head().deadline > first)
+            continue;
+        const bool served = std::any_of(m_engines.cbegin(), m_engines.cend(),
+                                        [&](const Pipeline *e) { return e->mode() == it.key(); });
+        if (!served) {
+            found = it.key();
+            first = it.value()->jobs.head().deadline;
+        }
+    }
+    return found;
+}

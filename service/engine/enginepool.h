@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/engine.h"
+#include "engine/pipeline.h"
+
+#include <QHash>
+#include <QList>
+#include <QQueue>
+
+class QTimer;
+
+struct PoolLimits
+{
+    int timeoutSeconds = 20;
+    int perClient = 8;      // of a mode's requests, waiting or being translated
+    int perMode = 1;        // engines of one mode at once
+    int engines = 16;       // engines at once
+    qint64 memoryBytes = 0; // their proportional set size together; 0: no bound
+    int idleSeconds = 120;  // an engine idle for this long ends; 0: never
+    int restartAfter = 0;   // texts an engine translates before a fresh one takes over; 0: never
+};
+
+// Apertium engines started when a mode is first asked for and kept while they are used. A busy
+// mode grows to several engines; an idle engine ends; at the bound on engines or memory the one
+// idle the longest gives way. A request that finds no engine waits its turn in its mode's queue,
+// where each client has a share, until its deadline.
+class EnginePool : public TranslationEngine
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(EnginePool)
+
+public:
+    EnginePool(const QString &program, const PoolLimits &limits, QObject *parent = nullptr);
+    ~EnginePool() override;
+
+    QStringList installedModes() override;
+    void translate(const QString &mode, const QString &text, const QHostAddress &client,
+                   QDeadlineTimer deadline, Done done) override;
+    // Starts an engine for each of these modes now, so that the first request finds it loaded.
+    void warmUp(const QStringList &modes);
+
+private:
+    struct Queue;
+    Queue &queue(const QString &mode);
+    void dispatch(const QString &mode);
+    bool makeRoom(const QString &mode);
+    void start(const QString &mode);
+    void end(Pipeline *engine, const QString &reason);
+    void engineReady(Pipeline *engine);
+    QString starvedMode() const;
+
+    QString m_program;
+    PoolLimits m_limits;
+    QList<Pipeline *> m_engines;
+    QHash<QString, Queue *> m_queues;
+    QHash<QString, qint64> m_modeMemory; // the last measure of an engine of each mode
+};

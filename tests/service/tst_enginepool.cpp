@@ -1,0 +1,113 @@
+#include "engine/enginepool.h"
+#include "support/testmain.h"
+
+#include <QFile>
+
+// The pool with a stand-in for apertium: it lists three modes, notes each start in "starts",
+// and answers each NUL-ended text with the text and its mode after it, slowly for "slow".
+namespace {
+
+QString standIn(const QTemporaryDir &folder)
+{
+    QFile script(folder.filePath("fake-apertium"));
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\n[ \"$1\" = -l ] && printf 'aa-bb\\nbb-cc\\ncc-dd\\n' && exit\n"
+                 "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
+                 "exec bash -c 'while IFS= read -r -d \"\" t; do case $t in *slow*) sleep 1;; "
+                 "esac; printf \"%s[ %s]\\0\" \"$t\" \"$0\"; done' \"$3\"\n");
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return script.fileName();
+}
+
+QStringList logged;
+void keep(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    logged.append(message);
+}
+
+} // namespace
+
+class TestEnginePool : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir folder;
+    QStringList answers;
+
+    QString starts()
+    {
+        QFile file(folder.filePath("starts"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    void ask(EnginePool &pool, const QString &mode, const QString &text, int seconds = 10)
+    {
+        pool.translate(mode, text, QHostAddress::LocalHost,
+                       QDeadlineTimer(std::chrono::seconds(seconds)),
+                       [this](const EngineResult &result) {
+                           answers.append(result.outcome == EngineResult::Outcome::Translated
+                                              ? result.text
+                                              : "failed: " + result.detail);
+                       });
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(folder.filePath("starts"));
+        answers.clear();
+        logged.clear();
+        qInstallMessageHandler(keep);
+    }
+    void cleanup() { qInstallMessageHandler(nullptr); }
+
+    void pool_data()
+    {
+        // Texts go in order, "mode:text"; each case waits for every answer.
+        columns<QStringList, int, int, int, QString, QString>(
+            {"texts", "perMode", "engines", "idle", "starts", "logs"});
+        dataRow("nothing runs before it is asked for", QStringList{"aa-bb:a", "aa-bb:b"}, 2, 4, 60,
+                QString("aa-bb\n"), QString("engine aa-bb started (1 running)"));
+        dataRow("a busy mode grows to its bound",
+                QStringList{"aa-bb:slow 1", "aa-bb:slow 2", "aa-bb:slow 3", "aa-bb:slow 4"}, 2, 4,
+                60, QString("aa-bb\naa-bb\n"), QString("engine aa-bb started (2 running)"));
+        dataRow("an idle engine ends", QStringList{"aa-bb:a"}, 2, 4, 1, QString("aa-bb\n"),
+                QString("engine aa-bb ended: idle for 1 s, after 1 texts"));
+        dataRow("the one idle the longest gives way",
+                QStringList{"aa-bb:a", "bb-cc:b", "bb-cc:c", "cc-dd:d"}, 1, 2, 60,
+                QString("aa-bb\nbb-cc\ncc-dd\n"),
+                QString("engine aa-bb ended: gave way to cc-dd at the bound of 2 engines"));
+        dataRow("a request waits for room", QStringList{"aa-bb:slow", "bb-cc:b"}, 1, 1, 60,
+                QString("aa-bb\nbb-cc\n"), QString("engine aa-bb ended: gave way to bb-cc"));
+    }
+
+    void pool()
+    {
+        auto [texts, perMode, engines, idle, started, logs] =
+            fetch<QStringList, int, int, int, QString, QString>("texts", "perMode", "engines",
+                                                                "idle", "starts", "logs");
+        PoolLimits limits;
+        limits.perMode = perMode;
+        limits.engines = engines;
+        limits.idleSeconds = idle;
+        EnginePool pool(standIn(folder), limits);
+        QStringList expected;
+        for (const QString &text : texts) {
+            const QString mode = text.section(':', 0, 0), words = text.section(':', 1);
+            ask(pool, mode, words);
+            expected.append(words + ' ' + mode);
+            // Each after the one before has been answered, but for the slow ones.
+            if (!words.startsWith("slow"))
+                QTRY_COMPARE(answers.size(), expected.size());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), texts.size(), 10000);
+        answers.sort(), expected.sort();
+        QCOMPARE(answers, expected);
+        QTRY_VERIFY2_WITH_TIMEOUT(logged.join('\n').contains(logs), logged.join('\n').toUtf8(),
+                                  3000);
+        QCOMPARE(starts(), started);
+    }
+};
+
+LEXORN_TEST_MAIN(TestEnginePool)
+#include "tst_enginepool.moc"
