@@ -134,8 +134,12 @@ void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExc
                 QStringLiteral("The text is longer than %1 characters.").arg(m_config.maxText)));
         return;
     }
-    step(m_routes.at(found), 0, text,
-         QDeadlineTimer(std::chrono::seconds(m_config.apertiumTimeoutSeconds)), exchange);
+    const Route &route = m_routes.at(found);
+    // The second step's engine loads while the first one works.
+    if (route.modes.size() > 1)
+        m_engine->warmUp(route.modes.mid(1));
+    step(route, 0, text, QDeadlineTimer(std::chrono::seconds(m_config.apertiumTimeoutSeconds)),
+         exchange);
 }
 
 void ProviderEndpoint::step(const Route &route, qsizetype index, const QString &text,

@@ -33,4 +33,6 @@ public:
     // A client gets a share of the waiting room, not all of it.
     virtual void translate(const QString &mode, const QString &text, const QHostAddress &client,
                            QDeadlineTimer deadline, Done done) = 0;
+    // Has an engine of each of these modes loading or loaded, so that a request soon finds it.
+    virtual void warmUp(const QStringList &modes) = 0;
 };

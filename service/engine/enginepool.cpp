@@ -90,7 +90,9 @@ void EnginePool::translate(const QString &mode, const QString &text, const QHost
 void EnginePool::warmUp(const QStringList &modes)
 {
     for (const QString &mode : modes) {
-        if (makeRoom(mode))
+        const bool running = std::any_of(m_engines.cbegin(), m_engines.cend(),
+                                         [&](const Pipeline *e) { return e->mode() == mode; });
+        if (!running && makeRoom(mode))
             start(mode);
     }
 }

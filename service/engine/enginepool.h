@@ -36,8 +36,7 @@ public:
     QStringList installedModes() override;
     void translate(const QString &mode, const QString &text, const QHostAddress &client,
                    QDeadlineTimer deadline, Done done) override;
-    // Starts an engine for each of these modes now, so that the first request finds it loaded.
-    void warmUp(const QStringList &modes);
+    void warmUp(const QStringList &modes) override;
 
 private:
     struct Queue;
