@@ -1,5 +1,6 @@
 #include "engine/enginepool.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTimer>
 
@@ -35,6 +36,14 @@ EnginePool::~EnginePool()
 
 QStringList EnginePool::installedModes()
 {
+    // The folder "apertium -l" lists, without the second it takes to start the script.
+    const QDir folder(Pipeline::modesFolder(m_program));
+    QStringList modes = folder.entryList({QStringLiteral("*.mode")}, QDir::Files, QDir::Name);
+    if (!modes.isEmpty()) {
+        for (QString &mode : modes)
+            mode.chop(int(qstrlen(".mode")));
+        return modes;
+    }
     QProcess process;
     process.start(m_program, {QStringLiteral("-l")});
     if (!process.waitForStarted(5000) || !process.waitForFinished(m_limits.timeoutSeconds * 1000) ||
@@ -43,7 +52,6 @@ QStringList EnginePool::installedModes()
         process.waitForFinished(1000);
         return {};
     }
-    QStringList modes;
     const QStringList lines =
         QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
     for (const QString &line : lines) {
