@@ -19,12 +19,6 @@ bool hasLineBreakOrTab(const QString &text)
            text.contains(QLatin1Char('\r'));
 }
 
-bool isLanguageCode(const QString &code)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,16}$"));
-    return pattern.match(code).hasMatch();
-}
-
 bool isLatin1(const QString &text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
@@ -245,6 +239,10 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
             if (!isSafeResultMarker(config.resultEnd))
                 return reader.fail(entry, QStringLiteral("needs a '<' followed by a character "
                                                          "other than 'b', e.g. </div>"));
+        } else if (entry.key == QLatin1String("pairs")) {
+            if (entry.value != QLatin1String("installed") && entry.value != QLatin1String("listed"))
+                return reader.fail(entry, QStringLiteral("expected installed or listed"));
+            config.installedPairs = entry.value == QLatin1String("installed");
         } else if (splitPair(entry.key, source, target)) {
             static const QRegularExpression mode(QStringLiteral("^[A-Za-z0-9_-]+$"));
             if (!mode.match(entry.value).hasMatch())
@@ -373,6 +371,12 @@ bool checkCodes(const ServiceConfig &config, const QString &where, const QString
 }
 
 } // namespace
+
+bool isLanguageCode(const QString &code)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,16}$"));
+    return pattern.match(code).hasMatch();
+}
 
 bool isSafeResultMarker(const QString &marker)
 {
