@@ -2,6 +2,8 @@
 #include "accounts/passwords.h"
 #include "accounts/storage.h"
 #include "config/config.h"
+#include "config/installedpairs.h"
+#include "config/isocodes.h"
 #include "engine/warmengine.h"
 #include "server.h"
 
@@ -208,6 +210,7 @@ int main(int argc, char *argv[])
         config.maxText = storage.largestCap(config.defaultCap);
     WarmEngine engine(config.apertiumProgram, config.apertiumTimeoutSeconds, config.queuePerClient);
     const QStringList modes = engine.installedModes();
+    addInstalledPairs(config, modes, IsoCodes());
     QStringList offered;
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
         if (modes.contains(pair.mode))
