@@ -2,6 +2,8 @@
 #include "accounts/passwords.h"
 #include "accounts/storage.h"
 #include "config/config.h"
+#include "config/installedpairs.h"
+#include "config/isocodes.h"
 #include "engine/enginepool.h"
 #include "server.h"
 
@@ -218,6 +220,7 @@ int main(int argc, char *argv[])
     limits.restartAfter = config.restartAfter;
     EnginePool engine(config.apertiumProgram, limits);
     const QStringList modes = engine.installedModes();
+    addInstalledPairs(config, modes, IsoCodes());
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
         if (!modes.contains(pair.mode))
             say(QStringLiteral("Apertium mode %1 is not installed: %2 -> %3 is not offered")

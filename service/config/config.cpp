@@ -19,12 +19,6 @@ bool hasLineBreakOrTab(const QString &text)
            text.contains(QLatin1Char('\r'));
 }
 
-bool isLanguageCode(const QString &code)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,16}$"));
-    return pattern.match(code).hasMatch();
-}
-
 bool isModeName(const QString &mode)
 {
     static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]+$"));
@@ -270,6 +264,10 @@ bool readApertium(const IniSection &section, ServiceConfig &config, QString &err
                                                                     "e.g. es, ca, en"));
                 list.append(item.trimmed());
             }
+        } else if (entry.key == QLatin1String("pairs")) {
+            if (entry.value != QLatin1String("installed") && entry.value != QLatin1String("listed"))
+                return reader.fail(entry, QStringLiteral("expected installed or listed"));
+            config.installedPairs = entry.value == QLatin1String("installed");
         } else if (splitPair(entry.key, source, target)) {
             if (!isModeName(entry.value))
                 return reader.fail(entry,
@@ -397,6 +395,12 @@ bool checkCodes(const ServiceConfig &config, const QString &where, const QString
 }
 
 } // namespace
+
+bool isLanguageCode(const QString &code)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,16}$"));
+    return pattern.match(code).hasMatch();
+}
 
 bool isSafeResultMarker(const QString &marker)
 {

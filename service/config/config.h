@@ -80,6 +80,7 @@ struct ServiceConfig
     QString resultStart = QStringLiteral("<div id=\"result\">");
     QString resultEnd = QStringLiteral("</div>");
     QList<ApertiumPair> apertiumPairs;
+    bool installedPairs = false; // also offer every installed mode (addInstalledPairs)
     QList<ExternalProvider> externalProviders;
     QList<Translator> translators;
 
@@ -98,6 +99,9 @@ struct ServiceConfig
 };
 
 bool loadConfig(const QString &path, ServiceConfig &config, QString &error);
+
+// Letters, digits, '-' or '_', at most 16: what a language's code may be.
+bool isLanguageCode(const QString &code);
 
 // Whether a marker can never occur in HTML-escaped text with <br> line breaks.
 bool isSafeResultMarker(const QString &marker);

@@ -466,6 +466,8 @@ private Q_SLOTS:
         dataRow("index out of reach", "[languages]\n7 = de, Deutsch", "index 7");
         dataRow("same code twice", "[languages]\n3 = en, Englisch", "twice");
         dataRow("unlisted language", "[apertium]\nen -> fr = eng-fra", "fr is not listed");
+        dataRow("pairs neither listed nor installed", "[apertium]\npairs = all",
+                "installed or listed");
         dataRow("marker text may hold", "[apertium]\nresult_end = &amp;", "result_end");
         dataRow("cap beyond 16 bits", "[accounts]\ncap = 40000", "cap");
         dataRow("misspelt key", "[service]\nprot = 80", "unknown key");
