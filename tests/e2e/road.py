@@ -46,15 +46,15 @@ def road(desktop):
     def pick():  # again while a search a busy machine cut in two picks another entry
         click(desktop, "combo box")
         time.sleep(0.3)
-        desktop.type("English to E")  # an entry's start
+        desktop.type("English to C")  # an entry's start
         desktop.key("Return")
         return find("combo box").name
 
-    desktop.check("the pair picked", pick, "English to Español")
+    desktop.check("the pair picked", pick, "English to Català")
     click(desktop, "push button", "Translate")
     desktop.check("the translation, and the service's answer in the banner", lambda: (text(
-        "text", "Translated Text").strip(), "English to Español by Apertium." in text(
-            "label", "", find("filler", "Translate Text"))), ("La casa es roja.", True), 60)
+        "text", "Translated Text").strip(), "English to Català by Apertium." in text(
+            "label", "", find("filler", "Translate Text"))), ("La casa és vermell.", True), 60)
     desktop.screenshot("road-translated")
 
     desktop.activate(desktop.shown()[0])
@@ -62,8 +62,8 @@ def road(desktop):
     desktop.check("OK takes it away", desktop.shown, [])
     desktop.key("super+t")
     desktop.check("Super+T brings it back as it was left", lambda: (text(
-        "text", "Translated Text").strip(), find("combo box").name), ("La casa es roja.",
-        "English to Español"))
+        "text", "Translated Text").strip(), find("combo box").name), ("La casa és vermell.",
+        "English to Català"))
 
     size = lambda: outer_size(desktop, desktop.shown()[0])
     desktop.check("its outer size, frame included, the default", size, (420, 408))
