@@ -100,7 +100,7 @@ void EnginePool::warmUp(const QStringList &modes)
     for (const QString &mode : modes) {
         const bool running = std::any_of(m_engines.cbegin(), m_engines.cend(),
                                          [&](const Pipeline *e) { return e->mode() == mode; });
-        if (!running && makeRoom(mode))
+        if (!running && makeRoom(mode, true))
             start(mode);
     }
 }
@@ -121,8 +121,10 @@ void EnginePool::dispatch(const QString &mode)
         else if (engine->state() == Pipeline::State::Loading)
             ++loading;
     }
-    // More waiting than engines on their way: another one, if the bounds allow.
-    while (waiting.jobs.size() > loading && mine < m_limits.perMode && makeRoom(mode)) {
+    // More waiting than engines on their way: another one, if the bounds allow. A mode's first
+    // engine may make room; a further one only takes room that is free, or busy modes would
+    // end one another's engines and load them again.
+    while (waiting.jobs.size() > loading && mine < m_limits.perMode && makeRoom(mode, mine == 0)) {
         start(mode);
         ++loading, ++mine;
     }
@@ -132,8 +134,9 @@ void EnginePool::dispatch(const QString &mode)
         waiting.deadline->start(int(qMax<qint64>(waiting.jobs.head().deadline.remainingTime(), 1)));
 }
 
-// Room for one more engine of the mode, made by ending the engine idle the longest if need be.
-bool EnginePool::makeRoom(const QString &mode)
+// Room for one more engine of the mode, made by ending the engine idle the longest if need be
+// and allowed.
+bool EnginePool::makeRoom(const QString &mode, bool evict)
 {
     for (;;) {
         qint64 memory = m_modeMemory.value(mode);
@@ -142,6 +145,8 @@ bool EnginePool::makeRoom(const QString &mode)
         const bool fits = m_limits.memoryBytes <= 0 || memory <= m_limits.memoryBytes;
         if (m_engines.isEmpty() || (m_engines.size() < m_limits.engines && fits))
             return true;
+        if (!evict)
+            return false;
         Pipeline *oldest = nullptr;
         for (Pipeline *engine : std::as_const(m_engines)) {
             if (engine->state() == Pipeline::State::Idle &&

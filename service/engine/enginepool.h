@@ -42,7 +42,7 @@ private:
     struct Queue;
     Queue &queue(const QString &mode);
     void dispatch(const QString &mode);
-    bool makeRoom(const QString &mode);
+    bool makeRoom(const QString &mode, bool evict);
     void start(const QString &mode);
     void end(Pipeline *engine, const QString &reason);
     void engineReady(Pipeline *engine);

@@ -71,6 +71,9 @@ private Q_SLOTS:
         dataRow("a busy mode grows to its bound",
                 QStringList{"aa-bb:slow 1", "aa-bb:slow 2", "aa-bb:slow 3", "aa-bb:slow 4"}, 2, 4,
                 60, QString("aa-bb\naa-bb\n"), QString("engine aa-bb started (2 running)"));
+        dataRow("nor at the cost of another mode's engine",
+                QStringList{"aa-bb:a", "bb-cc:b", "aa-bb:slow 1", "aa-bb:slow 2"}, 2, 2, 60,
+                QString("aa-bb\nbb-cc\n"), QString("engine bb-cc started (2 running)"));
         dataRow("an idle engine ends", QStringList{"aa-bb:a"}, 2, 4, 1, QString("aa-bb\n"),
                 QString("engine aa-bb ended: idle for 1 s, after 1 texts"));
         dataRow("the one idle the longest gives way",
