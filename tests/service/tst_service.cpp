@@ -135,9 +135,8 @@ QString withEcho(const QTemporaryDir &folder)
                  "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
                  "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done' \"$3\"\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return "[languages]\n3 = ca, Català\n[apertium]\nprogram = " + script.fileName() +
-           "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\nes -> ca = spa-cat\n"
-           "pivot = es\n";
+    return "[apertium]\nprogram = " + script.fileName() +
+           "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\n";
 }
 
 } // namespace
@@ -464,8 +463,8 @@ private Q_SLOTS:
         columns<QString, QString>({"added", "reason"});
         dataRow("beyond Latin-1", "[languages]\n3 = ja, 日本語", "ISO-8859-1");
         dataRow("index out of reach", "[languages]\n7 = de, Deutsch", "index 7");
-        dataRow("same code twice", "[languages]\n3 = en, Englisch", "twice");
-        dataRow("unlisted language", "[apertium]\nen -> fr = eng-fra", "fr is not listed");
+        dataRow("same code twice", "[languages]\n1 = en, English\n2 = en, Englisch", "twice");
+        dataRow("unlisted language", "[apertium]\nen -> fr = eng-fra", "en is not listed");
         dataRow("pairs neither listed nor installed", "[apertium]\npairs = all",
                 "installed or listed");
         dataRow("marker text may hold", "[apertium]\nresult_end = &amp;", "result_end");
