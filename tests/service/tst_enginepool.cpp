@@ -3,8 +3,8 @@
 
 #include <QFile>
 
-// The pool with a stand-in for apertium: it lists three modes, notes each start in "starts",
-// and answers each NUL-ended text with the text and its mode after it, slowly for "slow".
+// The pool with a stand-in for apertium: it lists three modes, holds 2 MB, notes each start in
+// "starts" and answers each NUL-ended text with the text and its mode after it, slowly for "slow".
 namespace {
 
 QString standIn(const QTemporaryDir &folder)
@@ -13,7 +13,8 @@ QString standIn(const QTemporaryDir &folder)
     script.open(QIODevice::WriteOnly);
     script.write("#!/bin/sh\n[ \"$1\" = -l ] && printf 'aa-bb\\nbb-cc\\ncc-dd\\n' && exit\n"
                  "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
-                 "exec bash -c 'while IFS= read -r -d \"\" t; do case $t in *slow*) sleep 1;; "
+                 "exec bash -c 'pad=$(printf %2000000s); while IFS= read -r -d \"\" t; do case $t "
+                 "in *slow*) sleep 1;; "
                  "esac; printf \"%s[ %s]\\0\" \"$t\" \"$0\"; done' \"$3\"\n");
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return script.fileName();
@@ -63,37 +64,44 @@ private Q_SLOTS:
 
     void pool_data()
     {
-        // Texts go in order, "mode:text"; each case waits for every answer.
-        columns<QStringList, int, int, int, QString, QString>(
-            {"texts", "perMode", "engines", "idle", "starts", "logs"});
-        dataRow("nothing runs before it is asked for", QStringList{"aa-bb:a", "aa-bb:b"}, 2, 4, 60,
-                QString("aa-bb\n"), QString("engine aa-bb started (1 running)"));
+        // Texts go in order, "mode:text"; each case waits for every answer. Limits: engines per
+        // mode, engines, idle seconds, MiB, texts before a restart.
+        columns<QStringList, QList<int>, QString, QString>({"texts", "limits", "starts", "logs"});
+        using Limits = QList<int>;
+        dataRow("nothing runs before it is asked for", QStringList{"aa-bb:a", "aa-bb:b"},
+                Limits{2, 4, 60, 0, 0}, QString("aa-bb\n"),
+                QString("engine aa-bb started (1 running)"));
         dataRow("a busy mode grows to its bound",
-                QStringList{"aa-bb:slow 1", "aa-bb:slow 2", "aa-bb:slow 3", "aa-bb:slow 4"}, 2, 4,
-                60, QString("aa-bb\naa-bb\n"), QString("engine aa-bb started (2 running)"));
+                QStringList{"aa-bb:slow 1", "aa-bb:slow 2", "aa-bb:slow 3", "aa-bb:slow 4"},
+                Limits{2, 4, 60, 0, 0}, QString("aa-bb\naa-bb\n"),
+                QString("engine aa-bb started (2 running)"));
         dataRow("nor at the cost of another mode's engine",
-                QStringList{"aa-bb:a", "bb-cc:b", "aa-bb:slow 1", "aa-bb:slow 2"}, 2, 2, 60,
-                QString("aa-bb\nbb-cc\n"), QString("engine bb-cc started (2 running)"));
-        dataRow("an idle engine ends", QStringList{"aa-bb:a"}, 2, 4, 1, QString("aa-bb\n"),
-                QString("engine aa-bb ended: idle for 1 s, after 1 texts"));
+                QStringList{"aa-bb:a", "bb-cc:b", "aa-bb:slow 1", "aa-bb:slow 2"},
+                Limits{2, 2, 60, 0, 0}, QString("aa-bb\nbb-cc\n"),
+                QString("engine bb-cc started (2 running)"));
+        dataRow("an idle engine ends", QStringList{"aa-bb:a"}, Limits{2, 4, 1, 0, 0},
+                QString("aa-bb\n"), QString("engine aa-bb ended: idle for 1 s, after 1 texts"));
         dataRow("the one idle the longest gives way",
-                QStringList{"aa-bb:a", "bb-cc:b", "bb-cc:c", "cc-dd:d"}, 1, 2, 60,
+                QStringList{"aa-bb:a", "bb-cc:b", "bb-cc:c", "cc-dd:d"}, Limits{1, 2, 60, 0, 0},
                 QString("aa-bb\nbb-cc\ncc-dd\n"),
                 QString("engine aa-bb ended: gave way to cc-dd at the bound of 2 engines"));
-        dataRow("a request waits for room", QStringList{"aa-bb:slow", "bb-cc:b"}, 1, 1, 60,
-                QString("aa-bb\nbb-cc\n"), QString("engine aa-bb ended: gave way to bb-cc"));
+        dataRow("and at the bound on memory", QStringList{"aa-bb:a", "bb-cc:b"},
+                Limits{1, 4, 60, 1, 0}, QString("aa-bb\nbb-cc\n"),
+                QString("engine aa-bb ended: gave way to bb-cc at the bound of 1 MiB"));
+        dataRow("a request waits for room", QStringList{"aa-bb:slow", "bb-cc:b"},
+                Limits{1, 1, 60, 0, 0}, QString("aa-bb\nbb-cc\n"),
+                QString("engine aa-bb ended: gave way to bb-cc"));
+        dataRow("a fresh engine takes over", QStringList{"aa-bb:a", "aa-bb:b", "aa-bb:c"},
+                Limits{1, 4, 60, 0, 2}, QString("aa-bb\naa-bb\n"),
+                QString("engine aa-bb ended: translated 2 texts"));
     }
 
     void pool()
     {
-        auto [texts, perMode, engines, idle, started, logs] =
-            fetch<QStringList, int, int, int, QString, QString>("texts", "perMode", "engines",
-                                                                "idle", "starts", "logs");
-        PoolLimits limits;
-        limits.perMode = perMode;
-        limits.engines = engines;
-        limits.idleSeconds = idle;
-        EnginePool pool(standIn(folder), limits);
+        auto [texts, limits, started, logs] =
+            fetch<QStringList, QList<int>, QString, QString>("texts", "limits", "starts", "logs");
+        EnginePool pool(standIn(folder), {10, 8, limits[0], limits[1], qint64(limits[3]) << 20,
+                                          limits[2], limits[4]});
         QStringList expected;
         for (const QString &text : texts) {
             const QString mode = text.section(':', 0, 0), words = text.section(':', 1);
