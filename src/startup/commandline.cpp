@@ -9,11 +9,19 @@
 
 namespace {
 
-// Qt's own options for every GUI program, left for it to read.
-constexpr const char *QtOptionsWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",     "display",
-    "style",    "qwindowgeometry",    "qwindowtitle",  "qwindowicon"};
-constexpr const char *QtFlags[] = {"reverse", "nograb", "dograb", "sync"};
+// What QApplication and its X11 and Wayland plugins read, left for them: a session manager
+// restarts Lexorn with "-session ID", a user may pick a style or a display.
+constexpr const char *QtOptionsWithValue[] = {"platform",      "platformpluginpath",
+                                              "platformtheme", "plugin",
+                                              "display",       "name",
+                                              "visual",        "style",
+                                              "stylesheet",    "session",
+                                              "geometry",      "title",
+                                              "icon",          "qwindowgeometry",
+                                              "qwindowtitle",  "qwindowicon",
+                                              "qmljsdebugger"};
+constexpr const char *QtFlags[] = {"reverse", "nograb",      "dograb",
+                                   "sync",    "widgetcount", "testability"};
 
 } // namespace
 
@@ -51,7 +59,10 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
     if (parsed && !parser.isSet(help) && !parser.isSet(version))
         return std::nullopt;
 
-    QCoreApplication core(argc, argv); // the help text needs one; it asks for no display
+    // The help text needs an application; this one asks for no display.
+    std::optional<QCoreApplication> core;
+    if (!QCoreApplication::instance())
+        core.emplace(argc, argv);
     if (parsed && parser.isSet(version)) {
         std::printf("lexorn %s\n", qPrintable(platform::VersionNumber()));
         return 0;

@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
+#include "startup/commandline.h"
 #include "startup/frmlogin.h"
 #include "startup/modmain.h"
 #include "startup/sessionsettings.h"
@@ -96,6 +97,28 @@ private Q_SLOTS:
                  escape || !stored.isEmpty()
                      ? QStringList()
                      : QStringList{"Error 64 You must enter a valid username and password."});
+    }
+
+    // Qt's own arguments go through to Qt; anything else is refused with status 2 (-1: it runs).
+    void commandLine_data()
+    {
+        columns<QString, int>({"arguments", "status"});
+        dataRow("a session manager's restart", "-session 10a2b3c", -1);
+        dataRow("Qt's with values", "-name n -display :1 -stylesheet a.qss -geometry 9x9+1+1", -1);
+        dataRow("Qt's flags, a value after =", "-reverse -nograb -sync -widgetcount -style=x", -1);
+        dataRow("unknown option", "--colour", 2);
+        dataRow("Qt's without its value", "-qwindowtitle", 2);
+        dataRow("a word", "translate", 2);
+    }
+
+    void commandLine()
+    {
+        auto [arguments, status] = fetch<QString, int>("arguments", "status");
+        QList<QByteArray> words = ("lexorn " + arguments).toLocal8Bit().split(' ');
+        QList<char *> argv;
+        for (QByteArray &word : words)
+            argv.append(word.data());
+        QCOMPARE(answerCommandLine(int(argv.size()), argv.data()).value_or(-1), status);
     }
 
     void signupLinkHoverAndClick()
