@@ -1,5 +1,6 @@
 // The settings download: what the program sends, and what each answer leads to: the session's
 // records, or the message the user sees and the exit status.
+#include "info/frmsplash.h"
 #include "platform/identity.h"
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
@@ -119,6 +120,31 @@ private Q_SLOTS:
         for (QByteArray &word : words)
             argv.append(word.data());
         QCOMPARE(answerCommandLine(int(argv.size()), argv.data()).value_or(-1), status);
+    }
+
+    // Half a sign-in stored asks for both before anything is sent.
+    void halfStoredAsksAtStart_data()
+    {
+        columns<QString, QString>({"user", "password"});
+        dataRow("no password", "me@example.com", "");
+        dataRow("no user name", "", "secret");
+    }
+
+    void halfStoredAsksAtStart()
+    {
+        auto [user, password] = fetch<QString, QString>("user", "password");
+        storeCredentials(user, password);
+        server.answerWith(200, "error:\tfatal\tStopped.");
+        Recorder boxes;
+        bool asked = false;
+        QTimer::singleShot(0, [&asked] {
+            asked = frmLogin::exists() && frmLogin::instance().isVisible();
+            if (asked)
+                frmLogin::instance().hide();
+        });
+        QCOMPARE(endingOf(Main), 1);
+        QVERIFY(asked);
+        frmSplash::Unload();
     }
 
     void signupLinkHoverAndClick()
