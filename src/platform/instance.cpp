@@ -1,5 +1,7 @@
 #include "platform/instance.h"
 
+#include "platform/pump.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLocalServer>
@@ -67,8 +69,9 @@ void ListenForLaterStarts(std::function<void()> showRequested)
     QObject::connect(server, &QLocalServer::newConnection, server, [server, showRequested] {
         while (QLocalSocket *later = server->nextPendingConnection()) {
             delete later;
-            // Posted like the hot key: showing the window pumps messages.
-            QMetaObject::invokeMethod(qApp, showRequested, Qt::QueuedConnection);
+            // As the hot key: showing the window pumps messages, and a transfer under way
+            // keeps the user's input waiting meanwhile.
+            PostBetweenTransfers(showRequested);
         }
     });
 }
