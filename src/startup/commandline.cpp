@@ -25,7 +25,7 @@ constexpr const char *QtFlags[] = {"reverse", "nograb",      "dograb",
 
 } // namespace
 
-std::optional<int> answerCommandLine(int argc, char *argv[])
+std::optional<int> answerCommandLine(int argc, char *argv[], bool &selection)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -45,6 +45,10 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
     parser.addOption(QCommandLineOption(
         QStringLiteral("show"),
         QStringLiteral("Shows the translation window of the Lexorn that runs, or starts one.")));
+    const QCommandLineOption translateSelection(
+        QStringLiteral("selection"),
+        QStringLiteral("Translates the selected text in the Lexorn that runs, or starts one."));
+    parser.addOption(translateSelection);
     for (const char *name : QtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -56,6 +60,7 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
         parser.addOption(option);
     }
     const bool parsed = parser.parse(arguments) && parser.positionalArguments().isEmpty();
+    selection = parsed && parser.isSet(translateSelection);
     if (parsed && !parser.isSet(help) && !parser.isSet(version))
         return std::nullopt;
 

@@ -55,7 +55,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-        ListenForLaterStarts([this] { delivered.append("show"); });
+        ListenForLaterStarts([this](const QByteArray &request) { delivered.append(request); });
     }
 
     // The notification code arrives as X, in twips or in pixels as the window's scale mode says.
@@ -147,7 +147,7 @@ private Q_SLOTS:
         QVERIFY(Shell_NotifyIcon(NIM_ADD, data));
         LoopbackServer server;
         server.setHandler([&](const LoopbackServer::Request &) {
-            if (AskRunningInstance())
+            if (AskRunningInstance("show"))
                 QTest::qWait(50);
             Q_EMIT owner.findChild<QSystemTrayIcon *>()->activated(QSystemTrayIcon::Trigger);
             settle();

@@ -119,7 +119,8 @@ private Q_SLOTS:
         QList<char *> argv;
         for (QByteArray &word : words)
             argv.append(word.data());
-        QCOMPARE(answerCommandLine(int(argv.size()), argv.data()).value_or(-1), status);
+        bool selection = false;
+        QCOMPARE(answerCommandLine(int(argv.size()), argv.data(), selection).value_or(-1), status);
     }
 
     // Half a sign-in stored asks for both before anything is sent.
