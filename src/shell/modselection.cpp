@@ -40,7 +40,8 @@ void TranslateSelection()
     QObject::connect(wait, &QTimer::timeout, wait, [wait, ticks = 0]() mutable {
         if (!frmTranslateText::instance().isActiveWindow() && ++ticks < 50)
             return;
-        delete wait;
+        wait->stop();
+        wait->deleteLater();
         pasteAndTranslate();
     });
     wait->start(20);
