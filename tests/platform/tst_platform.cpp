@@ -173,28 +173,26 @@ private Q_SLOTS:
     {
         QFETCH(bool, page);
         QTemporaryDir folder;
-        QImage picture(40, 40, QImage::Format_RGB32);
-        picture.fill(Qt::green);
         QFile sheet(folder.filePath("marker.css"));
-        QVERIFY(picture.save(folder.filePath("marker.png")) && sheet.open(QIODevice::WriteOnly));
-        sheet.write("body { background-color: #00ff00 }");
+        QVERIFY(sheet.open(QIODevice::WriteOnly) &&
+                sheet.write("body { background-color: #00ff00 }"));
         sheet.close();
         View view;
         DHTMLEdit result;
-        const auto look = [&](const QString &local, const QString &own) {
+        const auto look = [&](const QString &css, const QString &picture, const QString &own) {
             const QString html = QString("<html><head><link rel=\"stylesheet\" type=\"text/css\" "
-                                         "href=\"%1.css\"></head><body><img src=\"%1.png\">"
-                                         "<img src=\"%2\">read</body></html>")
-                                     .arg(local, own);
+                                         "href=\"%1\"></head><body><img src=\"%2\"><img "
+                                         "src=\"%3\">read</body></html>")
+                                     .arg(css, picture, own);
             view.server.answerWith(200, html.toUtf8());
             view.reports.clear();
             page ? view.browser.Navigate2(view.server.url("/")) : result.setDocumentHTML(html);
             (void)QTest::qWaitFor([&] { return !page || !view.reports.isEmpty(); });
             return (page ? static_cast<QTextEdit *>(&view.browser) : &result)->viewport()->grab();
         };
-        const QPixmap named = look(QUrl::fromLocalFile(folder.filePath("marker")).toString(),
-                                   "qrc:/icons/lexorn-32.png");
-        QCOMPARE(named, look("file:///nonexistent/marker", "qrc:/icons/none.png"));
+        const QPixmap named = look(QUrl::fromLocalFile(sheet.fileName()).toString(),
+                                   "file://" + LocalPicture.path(), "qrc:/icons/lexorn-32.png");
+        QCOMPARE(named, look("file:///none.css", "file:///none.png", "qrc:/icons/none.png"));
     }
 
     // The pictures of a page share one size cap, and one memory budget once decoded.

@@ -1,6 +1,5 @@
 // The settings download: what the program sends, and what each answer leads to: the session's
 // records, or the message the user sees and the exit status.
-#include "info/frmsplash.h"
 #include "platform/identity.h"
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
@@ -123,31 +122,6 @@ private Q_SLOTS:
         QCOMPARE(answerCommandLine(int(argv.size()), argv.data(), selection).value_or(-1), status);
     }
 
-    // Half a sign-in stored asks for both before anything is sent.
-    void halfStoredAsksAtStart_data()
-    {
-        columns<QString, QString>({"user", "password"});
-        dataRow("no password", "me@example.com", "");
-        dataRow("no user name", "", "secret");
-    }
-
-    void halfStoredAsksAtStart()
-    {
-        auto [user, password] = fetch<QString, QString>("user", "password");
-        storeCredentials(user, password);
-        server.answerWith(200, "error:\tfatal\tStopped.");
-        Recorder boxes;
-        bool asked = false;
-        QTimer::singleShot(0, [&asked] {
-            asked = frmLogin::exists() && frmLogin::instance().isVisible();
-            if (asked)
-                frmLogin::instance().hide();
-        });
-        QCOMPARE(endingOf(Main), 1);
-        QVERIFY(asked);
-        frmSplash::Unload();
-    }
-
     void signupLinkHoverAndClick()
     {
         QLabel *link = shownLogin().controls().lblSignup;
@@ -248,19 +222,30 @@ private Q_SLOTS:
         QVERIFY(!loaded || boxes.shown.isEmpty());
     }
 
-    // Start-up leaves the window hidden, its banner on the welcome page for level 0 or out of the
-    // way, and the progress window on the translating page.
+    // Start-up asks for the sign-in when half of it is stored, then leaves the window hidden, its
+    // banner on the welcome page for level 0 or out of the way, and the progress window on the
+    // translating page.
     void startUp_data()
     {
-        columns<int, QStringList, bool>({"level", "links", "banner"});
-        dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true);
-        dataRow("level 1", 1, QStringList{"welcome"}, false);
-        dataRow("no welcome page", 0, QStringList(), false);
+        columns<int, QStringList, bool, QString>({"level", "links", "banner", "stored"});
+        dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true,
+                QString("me|pw"));
+        dataRow("level 1", 1, QStringList{"welcome"}, false, QString("me|pw"));
+        dataRow("no welcome page", 0, QStringList(), false, QString("me|pw"));
+        dataRow("no password stored", 1, QStringList(), false, QString("me|"));
+        dataRow("no user name stored", 1, QStringList(), false, QString("|pw"));
     }
 
     void startUp()
     {
-        auto [level, links, banner] = fetch<int, QStringList, bool>("level", "links", "banner");
+        auto [level, links, banner, stored] =
+            fetch<int, QStringList, bool, QString>("level", "links", "banner", "stored");
+        storeCredentials(stored.section('|', 0, 0), stored.section('|', 1));
+        bool asked = false;
+        QTimer::singleShot(0, [&asked] {
+            if ((asked = frmLogin::exists() && frmLogin::instance().isVisible()))
+                frmLogin::instance().hide();
+        });
         QByteArray settings = "valid:\nabout:\tlevel\t" + QByteArray::number(level) + "\n";
         for (const QString &link : links)
             settings += "link:\t" + link.toUtf8() + "\t" + server.url('/' + link).toUtf8() + "\n";
@@ -268,6 +253,7 @@ private Q_SLOTS:
             return LoopbackServer::Answer{200, request.target.contains("settings") ? settings : ""};
         });
         Main();
+        QCOMPARE(asked, stored.startsWith('|') || stored.endsWith('|'));
         QCOMPARE(frmTranslateText::instance().webBanner->Visible(), banner);
         QTest::qWait(100);
         QStringList targets;
