@@ -9,19 +9,12 @@
 
 namespace {
 
-// What QApplication and its X11 and Wayland plugins read, left for them: a session manager
-// restarts Lexorn with "-session ID", a user may pick a style or a display.
-constexpr const char *QtOptionsWithValue[] = {"platform",      "platformpluginpath",
-                                              "platformtheme", "plugin",
-                                              "display",       "name",
-                                              "visual",        "style",
-                                              "stylesheet",    "session",
-                                              "geometry",      "title",
-                                              "icon",          "qwindowgeometry",
-                                              "qwindowtitle",  "qwindowicon",
-                                              "qmljsdebugger"};
-constexpr const char *QtFlags[] = {"reverse", "nograb",      "dograb",
-                                   "sync",    "widgetcount", "testability"};
+// What QApplication and its X11 plugin read, left for Qt: a session manager restarts Lexorn with
+// "-session ID", a user may pick a style or a display.
+constexpr char QtOptionsWithValue[] =
+    "platform platformpluginpath platformtheme plugin display name visual style stylesheet session "
+    "geometry title icon qwindowgeometry qwindowtitle qwindowicon qmljsdebugger";
+constexpr char QtFlags[] = "reverse nograb dograb sync widgetcount testability";
 
 } // namespace
 
@@ -49,13 +42,13 @@ std::optional<int> answerCommandLine(int argc, char *argv[], bool &selection)
         QStringLiteral("selection"),
         QStringLiteral("Translates the selected text in the Lexorn that runs, or starts one."));
     parser.addOption(translateSelection);
-    for (const char *name : QtOptionsWithValue) {
-        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    for (const QString &name : QString::fromLatin1(QtOptionsWithValue).split(QLatin1Char(' '))) {
+        QCommandLineOption option(name, QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
-    for (const char *name : QtFlags) {
-        QCommandLineOption option(QString::fromLatin1(name));
+    for (const QString &name : QString::fromLatin1(QtFlags).split(QLatin1Char(' '))) {
+        QCommandLineOption option(name);
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
