@@ -1,6 +1,8 @@
 #include "platform/identity.h"
 #include "platform/instance.h"
+#include "platform/pump.h"
 #include "shell/modhotkey.h"
+#include "shell/modselection.h"
 #include "startup/commandline.h"
 #include "startup/modmain.h"
 
@@ -35,12 +37,13 @@ void prepareFontsMeanwhile()
 
 int main(int argc, char *argv[])
 {
-    if (const std::optional<int> status = answerCommandLine(argc, argv))
+    bool selection = false;
+    if (const std::optional<int> status = answerCommandLine(argc, argv, selection))
         return *status;
     // Before the display is opened: a later start costs the user a blink, not a second tray icon.
     if (!platform::ClaimInstance()) {
         QCoreApplication core(argc, argv);
-        if (platform::AskRunningInstance())
+        if (platform::AskRunningInstance(selection ? "selection" : "show"))
             return 0;
         std::fputs("lexorn: the Lexorn that runs does not answer\n", stderr);
         return 1;
@@ -56,8 +59,13 @@ int main(int argc, char *argv[])
     QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
     // The program lives in the tray: closing its last visible window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // A later start, such as the desktop entry's action, asks for what Super+T does.
-    platform::ListenForLaterStarts([] { OnHotKey(quint8(TranslateHotKeyId)); });
+    // A later start, such as the desktop entry's actions, asks for what Super+T does, or for a
+    // translation of the selection.
+    platform::ListenForLaterStarts([](const QByteArray &request) {
+        request == "selection" ? TranslateSelection() : OnHotKey(quint8(TranslateHotKeyId));
+    });
     Main();
+    if (selection)
+        platform::PostBetweenTransfers(TranslateSelection); // signed in by now
     return QApplication::exec();
 }

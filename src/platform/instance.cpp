@@ -1,5 +1,7 @@
 #include "platform/instance.h"
 
+#include "platform/pump.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLocalServer>
@@ -37,21 +39,23 @@ bool ClaimInstance()
     return lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
 }
 
-bool AskRunningInstance()
+bool AskRunningInstance(const QByteArray &request)
 {
     // The running one may have taken the lock and not be listening yet.
     const QDeadlineTimer deadline(3000);
     QLocalSocket socket;
     while (!deadline.hasExpired()) {
         socket.connectToServer(serverName());
-        if (socket.waitForConnected(int(deadline.remainingTime())))
-            return true;
+        if (socket.waitForConnected(int(deadline.remainingTime()))) {
+            socket.write(request);
+            return socket.waitForBytesWritten(int(deadline.remainingTime()));
+        }
         QThread::msleep(50);
     }
     return false;
 }
 
-void ListenForLaterStarts(std::function<void()> showRequested)
+void ListenForLaterStarts(std::function<void(const QByteArray &)> requested)
 {
     const QString name = serverName();
     if (name.isEmpty())
@@ -64,11 +68,16 @@ void ListenForLaterStarts(std::function<void()> showRequested)
         qWarning("Lexorn cannot listen for later starts: %s", qPrintable(server->errorString()));
         return;
     }
-    QObject::connect(server, &QLocalServer::newConnection, server, [server, showRequested] {
+    QObject::connect(server, &QLocalServer::newConnection, server, [server, requested] {
         while (QLocalSocket *later = server->nextPendingConnection()) {
-            delete later;
-            // Posted like the hot key: showing the window pumps messages.
-            QMetaObject::invokeMethod(qApp, showRequested, Qt::QueuedConnection);
+            // The request is whole once the later start has gone.
+            QObject::connect(later, &QLocalSocket::disconnected, later, [later, requested] {
+                const QByteArray request = later->readAll();
+                later->deleteLater();
+                // As the hot key: showing the window pumps messages, and a transfer under way
+                // keeps the user's input waiting meanwhile.
+                PostBetweenTransfers([requested, request] { requested(request); });
+            });
         }
     });
 }

@@ -1,22 +1,24 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <functional>
 
 namespace platform {
 
 // One Lexorn per user: the first start holds a lock in the user's runtime folder and listens on a
-// local socket beside it. A later start only connects: the connection asks to show the window.
+// local socket beside it. A later start only connects and sends its request, one word.
 
 // True when no other Lexorn runs for this user; this process is then the one until it ends. Needs
 // no application object, so that a later start can end before it opens the display.
 bool ClaimInstance();
 
-// In a later start, with a QCoreApplication: asks the running Lexorn to show its window. False
-// when it does not answer.
-bool AskRunningInstance();
+// In a later start, with a QCoreApplication: hands the running Lexorn the request ("show",
+// "selection"). False when it does not answer.
+bool AskRunningInstance(const QByteArray &request);
 
-// In the one Lexorn, once QApplication exists: runs showRequested from the event loop for each
-// later start.
-void ListenForLaterStarts(std::function<void()> showRequested);
+// In the one Lexorn, once QApplication exists: runs requested from the event loop with each later
+// start's request.
+void ListenForLaterStarts(std::function<void(const QByteArray &)> requested);
 
 } // namespace platform

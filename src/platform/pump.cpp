@@ -35,8 +35,8 @@ TransferInProgress::~TransferInProgress()
     // Posted: the transfer's caller takes its result first.
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [calls = std::exchange(held(), {})] {
-            for (const auto &call : calls)
+        [] {
+            for (const auto &call : std::exchange(held(), {}))
                 RunBetweenTransfers(call);
         },
         Qt::QueuedConnection);
@@ -44,10 +44,20 @@ TransferInProgress::~TransferInProgress()
 
 void RunBetweenTransfers(std::function<void()> call)
 {
-    if (transfers > 0)
+    // Until the held calls have run, a later one waits behind them.
+    if (transfers > 0 || !held().isEmpty())
         held().append(std::move(call));
     else
         call();
+}
+
+void PostBetweenTransfers(std::function<void()> call)
+{
+    // Posted first: the caller may be inside Qt's event delivery, and the call may run a modal
+    // loop.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [call = std::move(call)] { RunBetweenTransfers(call); },
+        Qt::QueuedConnection);
 }
 
 } // namespace platform

@@ -23,4 +23,9 @@ public:
 // Runs the call now, or once no transfer is in progress.
 void RunBetweenTransfers(std::function<void()> call);
 
+// Runs the call from the event loop once no transfer is in progress, after the calls posted
+// before it: what comes from outside the program's windows (a tray, a later start, the desktop's
+// portal) waits out a transfer as the user's input does, in the order it came.
+void PostBetweenTransfers(std::function<void()> call);
+
 } // namespace platform

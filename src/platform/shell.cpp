@@ -12,6 +12,31 @@ std::function<void(const QString &)> &opener()
     return current;
 }
 
+// One command of BROWSER: "%s" stands for the address and "%%" for a percent sign; a command
+// without "%s" gets the address as its last argument. The address itself is not scanned.
+QStringList browserCommand(const QString &command, const QString &address)
+{
+    QStringList arguments = QProcess::splitCommand(command);
+    bool placed = false;
+    for (QString &argument : arguments) {
+        QString expanded;
+        for (qsizetype i = 0; i < argument.size(); ++i) {
+            const QChar next = i + 1 < argument.size() ? argument.at(i + 1) : QChar();
+            if (argument.at(i) == u'%' && (next == u's' || next == u'%')) {
+                expanded += next == u's' ? address : QStringLiteral("%");
+                placed = placed || next == u's';
+                ++i;
+            } else {
+                expanded += argument.at(i);
+            }
+        }
+        argument = expanded;
+    }
+    if (!arguments.isEmpty() && !placed)
+        arguments.append(address);
+    return arguments;
+}
+
 } // namespace
 
 void ShellExecute(const QString &address)
@@ -20,10 +45,19 @@ void ShellExecute(const QString &address)
         opener()(address);
         return;
     }
-    // The address goes as it was built: through QUrl, a placeholder left in it (%dest_lang%)
-    // would be encoded again.
-    const QString browser = qEnvironmentVariable("BROWSER").section(QLatin1Char(':'), 0, 0);
-    QProcess::startDetached(browser.isEmpty() ? QStringLiteral("xdg-open") : browser, {address});
+    // BROWSER's commands in turn, then the desktop's handler; mail goes to the desktop's mail
+    // program, not to a browser. The address goes as it was built: through QUrl, a placeholder
+    // left in it (%dest_lang%) would be encoded again.
+    QStringList commands;
+    if (!address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
+        commands = qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    commands.append(QStringLiteral("xdg-open"));
+    for (const QString &command : std::as_const(commands)) {
+        QStringList arguments = browserCommand(command, address);
+        if (!arguments.isEmpty() && QProcess::startDetached(arguments.takeFirst(), arguments))
+            return;
+    }
+    qWarning("Lexorn found no browser that starts (tried BROWSER, then xdg-open)");
 }
 
 void setBrowserOpener(std::function<void(const QString &)> replacement)

@@ -72,15 +72,10 @@ void notify(const ShellIcon &entry, UINT mouseMessage)
     QPointer<QWidget> owner = entry.owner;
     const quint32 id = entry.id;
     const quint32 message = entry.callbackMessage;
-    QMetaObject::invokeMethod(
-        qApp,
-        [owner, id, message, mouseMessage] {
-            RunBetweenTransfers([owner, id, message, mouseMessage] {
-                if (owner)
-                    SendMessage(owner, message, id, LPARAM(mouseMessage));
-            });
-        },
-        Qt::QueuedConnection);
+    PostBetweenTransfers([owner, id, message, mouseMessage] {
+        if (owner)
+            SendMessage(owner, message, id, LPARAM(mouseMessage));
+    });
 }
 
 ShellIcon *onlyIcon()

@@ -9,15 +9,16 @@
 
 namespace {
 
-// Qt's own options for every GUI program, left for it to read.
-constexpr const char *QtOptionsWithValue[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",     "display",
-    "style",    "qwindowgeometry",    "qwindowtitle",  "qwindowicon"};
-constexpr const char *QtFlags[] = {"reverse", "nograb", "dograb", "sync"};
+// What QApplication and its X11 plugin read, left for Qt: a session manager restarts Lexorn with
+// "-session ID", a user may pick a style or a display.
+constexpr char QtOptionsWithValue[] =
+    "platform platformpluginpath platformtheme plugin display name visual style stylesheet session "
+    "geometry title icon qwindowgeometry qwindowtitle qwindowicon qmljsdebugger";
+constexpr char QtFlags[] = "reverse nograb dograb sync widgetcount testability";
 
 } // namespace
 
-std::optional<int> answerCommandLine(int argc, char *argv[])
+std::optional<int> answerCommandLine(int argc, char *argv[], bool &selection)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -37,21 +38,29 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
     parser.addOption(QCommandLineOption(
         QStringLiteral("show"),
         QStringLiteral("Shows the translation window of the Lexorn that runs, or starts one.")));
-    for (const char *name : QtOptionsWithValue) {
-        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    const QCommandLineOption translateSelection(
+        QStringLiteral("selection"),
+        QStringLiteral("Translates the selected text in the Lexorn that runs, or starts one."));
+    parser.addOption(translateSelection);
+    for (const QString &name : QString::fromLatin1(QtOptionsWithValue).split(QLatin1Char(' '))) {
+        QCommandLineOption option(name, QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
-    for (const char *name : QtFlags) {
-        QCommandLineOption option(QString::fromLatin1(name));
+    for (const QString &name : QString::fromLatin1(QtFlags).split(QLatin1Char(' '))) {
+        QCommandLineOption option(name);
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
     const bool parsed = parser.parse(arguments) && parser.positionalArguments().isEmpty();
+    selection = parsed && parser.isSet(translateSelection);
     if (parsed && !parser.isSet(help) && !parser.isSet(version))
         return std::nullopt;
 
-    QCoreApplication core(argc, argv); // the help text needs one; it asks for no display
+    // The help text needs an application; this one asks for no display.
+    std::optional<QCoreApplication> core;
+    if (!QCoreApplication::instance())
+        core.emplace(argc, argv);
     if (parsed && parser.isSet(version)) {
         std::printf("lexorn %s\n", qPrintable(platform::VersionNumber()));
         return 0;

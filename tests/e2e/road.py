@@ -71,5 +71,13 @@ def road(desktop):
     desktop.check("and no smaller than the minimum", size, (420, 355))
     desktop.screenshot("window-minimum")
 
+    # Text selected in another program, and the key bound to the desktop action pressed.
+    desktop.launch(["sh", "-c", "printf 'The house is green.' | xclip -selection primary"])
+    desktop.check("xclip holds the selection", lambda: desktop.output(
+        "xclip", "-o", "-selection", "primary"), "The house is green.")
+    desktop.start_lexorn(True, "--selection")
+    desktop.check("lexorn --selection: the selection translated", lambda: text(
+        "text", "Translated Text").strip(), "La casa es verde.", 60)
+
 
 run(road)

@@ -81,8 +81,9 @@ def shell(desktop):
     desktop.check("after SIGKILL a new start signs in", signins, before + 1)
     desktop.launch(trayer.args)
     desktop.check("a tray started later gets its icon", desktop.tray_icon)
-    # Later starts, signed in too, ask that one for what Super+T does, which the rival holds.
-    for arguments in ([], ["--show"]):
+    # Later starts, signed in too, ask that one for what Super+T does, which the rival holds; a
+    # session manager's restart among them.
+    for arguments in ([], ["--show"], ["-session", "10d2c3e4"]):
         later = desktop.start_lexorn(True, *arguments)
         desktop.check(f"lexorn {arguments}: status 0 within a second", lambda: later.wait(1), 0, 0)
         desktop.activate(desktop.check("the running one shows Translate Text", desktop.shown)[0])

@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
+#include "startup/commandline.h"
 #include "startup/frmlogin.h"
 #include "startup/modmain.h"
 #include "startup/sessionsettings.h"
@@ -96,6 +97,29 @@ private Q_SLOTS:
                  escape || !stored.isEmpty()
                      ? QStringList()
                      : QStringList{"Error 64 You must enter a valid username and password."});
+    }
+
+    // Qt's own arguments go through to Qt; anything else is refused with status 2 (-1: it runs).
+    void commandLine_data()
+    {
+        columns<QString, int>({"arguments", "status"});
+        dataRow("a session manager's restart", "-session 10a2b3c", -1);
+        dataRow("Qt's with values", "-name n -display :1 -stylesheet a.qss -geometry 9x9+1+1", -1);
+        dataRow("Qt's flags, a value after =", "-reverse -nograb -sync -widgetcount -style=x", -1);
+        dataRow("unknown option", "--colour", 2);
+        dataRow("Qt's without its value", "-qwindowtitle", 2);
+        dataRow("a word", "translate", 2);
+    }
+
+    void commandLine()
+    {
+        auto [arguments, status] = fetch<QString, int>("arguments", "status");
+        QList<QByteArray> words = ("lexorn " + arguments).toLocal8Bit().split(' ');
+        QList<char *> argv;
+        for (QByteArray &word : words)
+            argv.append(word.data());
+        bool selection = false;
+        QCOMPARE(answerCommandLine(int(argv.size()), argv.data(), selection).value_or(-1), status);
     }
 
     void signupLinkHoverAndClick()
@@ -198,19 +222,30 @@ private Q_SLOTS:
         QVERIFY(!loaded || boxes.shown.isEmpty());
     }
 
-    // Start-up leaves the window hidden, its banner on the welcome page for level 0 or out of the
-    // way, and the progress window on the translating page.
+    // Start-up asks for the sign-in when half of it is stored, then leaves the window hidden, its
+    // banner on the welcome page for level 0 or out of the way, and the progress window on the
+    // translating page.
     void startUp_data()
     {
-        columns<int, QStringList, bool>({"level", "links", "banner"});
-        dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true);
-        dataRow("level 1", 1, QStringList{"welcome"}, false);
-        dataRow("no welcome page", 0, QStringList(), false);
+        columns<int, QStringList, bool, QString>({"level", "links", "banner", "stored"});
+        dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true,
+                QString("me|pw"));
+        dataRow("level 1", 1, QStringList{"welcome"}, false, QString("me|pw"));
+        dataRow("no welcome page", 0, QStringList(), false, QString("me|pw"));
+        dataRow("no password stored", 1, QStringList(), false, QString("me|"));
+        dataRow("no user name stored", 1, QStringList(), false, QString("|pw"));
     }
 
     void startUp()
     {
-        auto [level, links, banner] = fetch<int, QStringList, bool>("level", "links", "banner");
+        auto [level, links, banner, stored] =
+            fetch<int, QStringList, bool, QString>("level", "links", "banner", "stored");
+        storeCredentials(stored.section('|', 0, 0), stored.section('|', 1));
+        bool asked = false;
+        QTimer::singleShot(0, [&asked] {
+            if ((asked = frmLogin::exists() && frmLogin::instance().isVisible()))
+                frmLogin::instance().hide();
+        });
         QByteArray settings = "valid:\nabout:\tlevel\t" + QByteArray::number(level) + "\n";
         for (const QString &link : links)
             settings += "link:\t" + link.toUtf8() + "\t" + server.url('/' + link).toUtf8() + "\n";
@@ -218,6 +253,7 @@ private Q_SLOTS:
             return LoopbackServer::Answer{200, request.target.contains("settings") ? settings : ""};
         });
         Main();
+        QCOMPARE(asked, stored.startsWith('|') || stored.endsWith('|'));
         QCOMPARE(frmTranslateText::instance().webBanner->Visible(), banner);
         QTest::qWait(100);
         QStringList targets;

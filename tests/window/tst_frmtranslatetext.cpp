@@ -169,12 +169,12 @@ private Q_SLOTS:
         QCOMPARE((QList<QRect>{window.fraFrom->geometry(), window.fraTo->geometry()}), laidOut);
     }
 
-    // Only its own placeholders, each value inserted as it is, and the address handed to the
-    // browser named by BROWSER as it was built; nothing without a pair.
+    // Only its own placeholders, each value inserted as it is, and the address handed as it was
+    // built to the first of BROWSER's commands that starts, for its %s; nothing without a pair.
     void findTranslator()
     {
         QTemporaryDir folder; // this browser makes a file named by the address it is given
-        qputenv("BROWSER", "touch");
+        qputenv("BROWSER", "/nonexistent/browser:touch %s");
         const auto unset = qScopeGuard([] { qunsetenv("BROWSER"); });
         SessionSettings.FindTranLink =
             folder.path() + "/h?u=%userid%&s=%src_lang%&t=%trg_lang%&d=%dest_lang%%USERID%";

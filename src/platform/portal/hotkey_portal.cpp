@@ -1,5 +1,6 @@
 #include "platform/hotkey.h"
 #include "platform/hotkeybackends.h"
+#include "platform/pump.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -114,14 +115,12 @@ public Q_SLOTS:
     {
         if (from.path() != session || shortcutId != ShortcutId || !window)
             return;
-        // Posted, as the X11 grab does: the window's procedure may pump messages.
-        QMetaObject::invokeMethod(
-            qApp,
-            [window = window, id = id] {
-                if (window)
-                    SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
-            },
-            Qt::QueuedConnection);
+        // Posted, as the X11 grab does: the window's procedure may pump messages. A key grabbed
+        // on X11 waits out a transfer as user input; a D-Bus signal must be held for it.
+        PostBetweenTransfers([window = window, id = id] {
+            if (window)
+                SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
+        });
     }
 
 private:
