@@ -77,7 +77,7 @@ def road(desktop):
         "xclip", "-o", "-selection", "primary"), "The house is green.")
     desktop.start_lexorn(True, "--selection")
     desktop.check("lexorn --selection: the selection translated", lambda: text(
-        "text", "Translated Text").strip(), "La casa es verde.", 60)
+        "text", "Translated Text").strip(), "La casa és verda.", 60)
 
 
 run(road)
