@@ -175,6 +175,7 @@ void EnginePool::start(const QString &mode)
     });
     connect(engine, &Pipeline::ended, this, [this, engine](const QString &reason) {
         m_engines.removeOne(engine);
+        m_retiring.remove(engine);
         engine->deleteLater();
         qWarning("engine %s ended: %s (%lld running)", qPrintable(engine->mode()),
                  qPrintable(reason), qlonglong(m_engines.size()));
@@ -199,6 +200,7 @@ void EnginePool::end(Pipeline *engine, const QString &reason)
 {
     const qint64 memory = engine->measureMemory();
     m_engines.removeOne(engine);
+    m_retiring.remove(engine);
     engine->stop();
     engine->deleteLater();
     qInfo("engine %s ended: %s, after %d texts, at %lld MiB (%lld running)",
@@ -211,8 +213,23 @@ void EnginePool::engineReady(Pipeline *engine)
     const QString mode = engine->mode();
     if (engine->texts() == 0 || engine->texts() % 256 == 0)
         m_modeMemory[mode] = engine->measureMemory();
-    if (m_limits.restartAfter > 0 && engine->texts() >= m_limits.restartAfter) {
-        end(engine, QStringLiteral("translated %1 texts").arg(engine->texts()));
+    if (m_limits.restartAfter > 0 && engine->texts() >= m_limits.restartAfter &&
+        !m_retiring.contains(engine)) {
+        // Its successor loads while it goes on working, beyond the bounds for that while, so
+        // that no request waits for the loading.
+        m_retiring.insert(engine);
+        start(mode);
+    }
+    // A retiring engine ends once a successor is loaded.
+    const bool succeeded = std::any_of(m_engines.cbegin(), m_engines.cend(), [&](Pipeline *e) {
+        return e->mode() == mode && e->loaded() && !m_retiring.contains(e);
+    });
+    for (Pipeline *retiring : QList<Pipeline *>(m_engines)) {
+        if (succeeded && retiring->mode() == mode && m_retiring.contains(retiring) &&
+            retiring->state() == Pipeline::State::Idle)
+            end(retiring, QStringLiteral("translated %1 texts").arg(retiring->texts()));
+    }
+    if (engine->state() == Pipeline::State::Ended) {
         dispatch(mode);
         return;
     }

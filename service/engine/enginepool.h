@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QQueue>
+#include <QSet>
 
 class QTimer;
 
@@ -51,6 +52,7 @@ private:
     QString m_program;
     PoolLimits m_limits;
     QList<Pipeline *> m_engines;
+    QSet<Pipeline *> m_retiring; // to end once a successor is loaded
     QHash<QString, Queue *> m_queues;
     QHash<QString, qint64> m_modeMemory; // the last measure of an engine of each mode
 };
