@@ -125,7 +125,8 @@ void EnginePool::dispatch(const QString &mode)
     // engine may make room; a further one only takes room that is free, or busy modes would
     // end one another's engines and load them again.
     while (waiting.jobs.size() > loading && mine < m_limits.perMode && makeRoom(mode, mine == 0)) {
-        start(mode);
+        // A mode's first engine takes the first request with it: nothing else could take it.
+        start(mode, mine == 0 ? waiting.jobs.dequeue() : EngineJob{});
         ++loading, ++mine;
     }
     if (waiting.jobs.isEmpty())
@@ -164,7 +165,7 @@ bool EnginePool::makeRoom(const QString &mode, bool evict)
     }
 }
 
-void EnginePool::start(const QString &mode)
+void EnginePool::start(const QString &mode, EngineJob first)
 {
     auto *engine =
         new Pipeline(m_program, mode, m_limits.timeoutSeconds, m_limits.idleSeconds, this);
@@ -193,7 +194,7 @@ void EnginePool::start(const QString &mode)
             dispatch(starved);
     });
     qInfo("engine %s started (%lld running)", qPrintable(mode), qlonglong(m_engines.size()));
-    engine->start();
+    engine->start(std::move(first));
 }
 
 void EnginePool::end(Pipeline *engine, const QString &reason)
@@ -211,7 +212,7 @@ void EnginePool::end(Pipeline *engine, const QString &reason)
 void EnginePool::engineReady(Pipeline *engine)
 {
     const QString mode = engine->mode();
-    if (engine->texts() == 0 || engine->texts() % 256 == 0)
+    if (engine->memory() == 0 || engine->texts() % 256 == 0)
         m_modeMemory[mode] = engine->measureMemory();
     if (m_limits.restartAfter > 0 && engine->texts() >= m_limits.restartAfter &&
         !m_retiring.contains(engine)) {

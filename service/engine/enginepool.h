@@ -44,7 +44,7 @@ private:
     Queue &queue(const QString &mode);
     void dispatch(const QString &mode);
     bool makeRoom(const QString &mode, bool evict);
-    void start(const QString &mode);
+    void start(const QString &mode, EngineJob first = {});
     void end(Pipeline *engine, const QString &reason);
     void engineReady(Pipeline *engine);
     QString starvedMode() const;

@@ -47,9 +47,8 @@ Pipeline::Pipeline(const QString &program, const QString &mode, int timeoutSecon
 {
     m_workTimer->setSingleShot(true);
     connect(m_workTimer, &QTimer::timeout, this, [this] {
-        end(EngineResult::Outcome::TimedOut, m_state == State::Loading
-                                                 ? QStringLiteral("took too long to load")
-                                                 : QStringLiteral("took too long over a text"));
+        end(EngineResult::Outcome::TimedOut, m_loaded ? QStringLiteral("took too long over a text")
+                                                      : QStringLiteral("took too long to load"));
     });
     m_clientTimer->setSingleShot(true);
     connect(m_clientTimer, &QTimer::timeout, this, [this] {
@@ -84,7 +83,7 @@ Pipeline::~Pipeline()
     stop();
 }
 
-void Pipeline::start()
+void Pipeline::start(EngineJob first)
 {
     const QString modeFile =
         modesFolder(m_program) + QLatin1Char('/') + m_mode + QStringLiteral(".mode");
@@ -109,8 +108,16 @@ void Pipeline::start()
     } else {
         m_process->start(m_program, {QStringLiteral("-z"), QStringLiteral("-u"), m_mode});
     }
-    if (m_state == State::Loading)
+    if (first.done) {
+        // Its answer comes as soon as the engine is loaded: a round trip sooner than after a
+        // text of our own.
+        m_state = State::Busy;
+        m_job = std::move(first);
+        m_clientTimer->start(int(qMax<qint64>(m_job.deadline.remainingTime(), 1)));
+        m_process->write(streamformat::deformat(cleanInput(m_job.text)) + '\0');
+    } else if (m_state == State::Loading) {
         m_process->write(streamformat::deformat(QStringLiteral("Ready")) + '\0');
+    }
 }
 
 void Pipeline::translate(EngineJob job)

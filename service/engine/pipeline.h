@@ -42,7 +42,8 @@ public:
              QObject *parent = nullptr);
     ~Pipeline() override;
 
-    void start();
+    // With a first text, the engine is Busy with it while it loads.
+    void start(EngineJob first = {});
     // Only when Idle.
     void translate(EngineJob job);
     // Ends the processes at once; ended() is not emitted.
