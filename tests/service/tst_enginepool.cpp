@@ -1,4 +1,5 @@
 #include "engine/enginepool.h"
+#include "support/fakeapertium.h"
 #include "support/testmain.h"
 
 #include <QFile>
@@ -9,15 +10,9 @@ namespace {
 
 QString standIn(const QTemporaryDir &folder)
 {
-    QFile script(folder.filePath("fake-apertium"));
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\n[ \"$1\" = -l ] && printf 'aa-bb\\nbb-cc\\ncc-dd\\n' && exit\n"
-                 "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
-                 "exec bash -c 'pad=$(printf %2000000s); while IFS= read -r -d \"\" t; do case $t "
-                 "in *slow*) sleep 1;; "
-                 "esac; printf \"%s[ %s]\\0\" \"$t\" \"$0\"; done' \"$3\"\n");
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return script.fileName();
+    return fakeApertium(folder, "aa-bb\\nbb-cc\\ncc-dd\\n",
+                        "pad=$(printf %2000000s); while IFS= read -r -d \"\" t; do case $t in "
+                        "*slow*) sleep 1;; esac; printf \"%s[ %s]\\0\" \"$t\" \"$0\"; done");
 }
 
 QStringList logged;

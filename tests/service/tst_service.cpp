@@ -1,4 +1,5 @@
 #include "accounts/passwords.h"
+#include "support/fakeapertium.h"
 #include "support/testmain.h"
 
 #include <QFile>
@@ -126,16 +127,13 @@ struct Service
 // "slow" slow, and "fault-catalan" fail in Catalan.
 QString withEcho(const QTemporaryDir &folder)
 {
-    QFile script(folder.filePath("fake-apertium"));
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\n[ \"$1\" = -l ] && printf 'eng-spa\\nspa-cat\\n' && exit\n"
-                 "echo \"$3\" >>\"$(dirname \"$0\")/starts\"\n"
-                 "exec bash -c 'while IFS= read -r -d \"\" t; do sleep 0.05; case $0$t in\n"
-                 "*fault-end*|spa-cat*fault-catalan*) exit 3;; *fault-hang*) sleep 60;;\n"
-                 "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
-                 "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done' \"$3\"\n");
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return "[apertium]\nprogram = " + script.fileName() +
+    const QString program =
+        fakeApertium(folder, "eng-spa\\nspa-cat\\n",
+                     "while IFS= read -r -d \"\" t; do sleep 0.05; case $0$t in\n"
+                     "*fault-end*|spa-cat*fault-catalan*) exit 3;; *fault-hang*) sleep 60;;\n"
+                     "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
+                     "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
+    return "[apertium]\nprogram = " + program +
            "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\n";
 }
 
