@@ -8,13 +8,13 @@
 
 Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
                const QStringList &installedModes, QObject *parent)
-    : QObject(parent), m_config(config),
+    : QObject(parent), m_config(config), m_reportQueue(storage, config.reportQueue),
       m_throttle(config.failuresBeforeDelay, config.maxDelaySeconds),
       m_reports(config.reportsPerClient, 3600), // beyond its share, a client waits up to an hour
       m_passwords(config.passwordQueue, config.passwordQueuePerClient),
       m_provider(config, engine, installedModes),
       m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
-      m_pages(config, m_provider, storage, m_throttle, m_reports, m_passwords, this)
+      m_pages(config, m_provider, storage, m_reportQueue, m_throttle, m_reports, m_passwords, this)
 {
     addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
         m_pages.index(request, exchange);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accounts/passwords.h"
+#include "accounts/reportqueue.h"
 #include "accounts/throttle.h"
 #include "config/config.h"
 #include "endpoints/pages.h"
@@ -33,6 +34,7 @@ public:
     QString base() const { return m_base; }
     quint16 port() const;
     const ProviderEndpoint &provider() const { return m_provider; }
+    ReportQueue &reportQueue() { return m_reportQueue; }
 
 private:
     using Handler = std::function<void(const QHttpServerRequest &, const SharedExchange &)>;
@@ -40,6 +42,7 @@ private:
 
     const ServiceConfig &m_config;
     CredentialCache m_cache;
+    ReportQueue m_reportQueue;
     Throttle m_throttle;
     Throttle m_reports;
     PasswordQueue m_passwords;

@@ -135,7 +135,9 @@ bool Storage::openSqlite(const QString &path)
     ::close(fd);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    // Another writer holds the file for milliseconds; the service's one thread waits meanwhile,
+    // so not for long: a report that cannot be written is kept in memory.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     if (!m_db.open())
         return fail(QStringLiteral("cannot open"), m_db.lastError());
     return true;
