@@ -35,6 +35,12 @@ public:
     quint16 port() const;
     const ProviderEndpoint &provider() const { return m_provider; }
     ReportQueue &reportQueue() { return m_reportQueue; }
+    // Stops taking connections; drained() follows once the requests under way are answered, or
+    // after graceMilliseconds.
+    void drain(int graceMilliseconds);
+
+Q_SIGNALS:
+    void drained();
 
 private:
     using Handler = std::function<void(const QHttpServerRequest &, const SharedExchange &)>;
@@ -52,4 +58,5 @@ private:
     QHttpServer m_http;
     GuardedServer *m_tcp = nullptr;
     QString m_base;
+    bool m_draining = false;
 };
