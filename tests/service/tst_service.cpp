@@ -308,39 +308,6 @@ private Q_SLOTS:
         QVERIFY(verifyPassword("Pässwörd", stored) && !verifyPassword("Passwörd", stored));
     }
 
-    // Two instances behind HAProxy: an account made through one signs in through the other, and
-    // the reports of both land in the one database.
-    void balanced()
-    {
-        QFETCH_GLOBAL(QString, database);
-        if (!database.startsWith("postgresql:"))
-            QSKIP("needs PostgreSQL");
-        qputenv("LEXORN_SERVICE_BIN", LEXORN_SERVICE_BIN);
-        qputenv("LEXORN_BALANCE_DB", database.toUtf8());
-        QProcess balance;
-        balance.start(LEXORN_SOURCE_DIR "/scripts/balance",
-                      {"--config", LEXORN_SOURCE_DIR "/service/demo.ini", "--port", "0"});
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += balance.readAllStandardError()).contains(" as "), 60000);
-        const quint16 port =
-            QRegularExpression(" port (\\d+) as ").match(said).captured(1).toUShort();
-        const QByteArray user = ("Balanced" + Run).toUtf8(), password = Secret + "-balanced";
-        const auto report = [](const QByteArray &id) {
-            return post("userid=" + ReportId + id + "&src_lang=en&dest_lang=es&text=x");
-        };
-        // Taken in turn, round-robin.
-        const QByteArrayList answers = {
-            rawHttp(port, post("email=" + user + "&password=" + password, "/lexorn/signup.php")),
-            rawHttp(port, get(signIn(user, password))), rawHttp(port, report("balanced-1")),
-            rawHttp(port, report("balanced-2"))};
-        balance.terminate();
-        QVERIFY(balance.waitForFinished(30000));
-        QVERIFY(answers[0].startsWith("HTTP/1.1 200 ") && answers[1].contains("\nvalid:") &&
-                service->run({"--list-reports"}) == 0 &&
-                service->output.contains(ReportId + "balanced-1") &&
-                service->output.contains(ReportId + "balanced-2"));
-    }
-
     void refusedConfiguration_data()
     {
         // added: to the demo configuration
