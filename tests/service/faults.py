@@ -70,5 +70,4 @@ for name in dict.fromkeys(row[0] for row in seen):
     rows = [row for row in seen if row[0] == name]
     print(f"{name:8} {len(rows):4} requests, {sum(r[2] != 200 for r in rows):3} not 200, "
           f"{sum(not r[4] for r in rows):3} wrong")
-print(f"reports answered 200 and not in the database: {len(lost)}")
-sys.exit(bool(lost) or not all(row[4] for row in seen))
+sys.exit(f"{len(lost)} reports answered 200 are lost" if lost else not all(r[4] for r in seen))
