@@ -2,8 +2,9 @@
 # three instances on a throwaway PostgreSQL cluster, while one instance is killed, the database is
 # stopped and started again (keeping its data) and another instance gets SIGTERM while it holds
 # slow translations. Every answer is 200, but a sign-in with credentials no instance remembers
-# while the database is away, which is 503; every report answered 200 is in the database. The
-# demo account, made by the first instance, signs in through the others. Prints a line per phase.
+# while the database is away, which is 503 (either, while it stops or starts); every report
+# answered 200 is in the database. The demo account, made by the first instance, signs in through
+# the others. Prints a line per phase.
 import atexit, os, random, re, signal, subprocess, sys, tempfile, threading, time  # noqa: E401
 from importlib.machinery import SourceFileLoader
 from pathlib import Path
@@ -39,9 +40,10 @@ phase, seen, stop = "steady", [], threading.Event()
 def ask(kind, path, body=None):
     began = phase
     status, _, data = abuse.request(port, path, "127.0.0.1", "POST" if body else "GET", body)
+    unknown, away = kind == "unknown", {began, phase} & {"stopping", "outage", "starting"}
     good = data.startswith({"sign-in": b"valid:", "unknown": b"error:\tlogin"}.get(kind, b""))
-    seen.append((began, kind, status, body, status == 200 and good or status == 503 and
-                 kind == "unknown" and "outage" in (began, phase)))
+    seen.append((began, kind, status, body, status == 200 and good and not (
+        unknown and away == {"outage"}) or status == 503 and unknown and bool(away)))
 
 
 def client():
@@ -55,8 +57,8 @@ def client():
 threading.Thread(target=client, daemon=True).start()
 for phase, fault, seconds in [
         ("steady", None, 2), ("SIGKILL", lambda: os.kill(instances[0], signal.SIGKILL), 3),
-        ("outage", lambda: run(ROOT / "scripts/pg-cluster", "down", pg), 3),
-        ("outage", lambda: run(ROOT / "scripts/pg-cluster", "up", pg), 0), ("back", None, 2),
+        ("stopping", lambda: run(ROOT / "scripts/pg-cluster", "down", pg), 0), ("outage", None, 3),
+        ("starting", lambda: run(ROOT / "scripts/pg-cluster", "up", pg), 0), ("back", None, 2),
         ("SIGTERM", lambda: [threading.Thread(target=ask, args=(
             "translation", abuse.translate_path("slow"))).start() for _ in range(4)], 0.5),
         ("SIGTERM", lambda: os.kill(instances[1], signal.SIGTERM), 3), ("end", stop.set, 0)]:
