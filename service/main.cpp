@@ -6,6 +6,7 @@
 #include "config/isocodes.h"
 #include "engine/enginepool.h"
 #include "server.h"
+#include "stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -242,8 +243,20 @@ int main(int argc, char *argv[])
         say(error);
         return Failure;
     }
+    // Caught before anyone learns where it listens. A stop lets the requests under way finish, a
+    // translation's whole time-out at most.
+    StopSignals stop;
+    QObject::connect(&stop, &StopSignals::received, &server, [&server, &config](int signal) {
+        say(QStringLiteral("stopping on signal %1: no new connections, the requests under way "
+                           "finish")
+                .arg(signal));
+        server.drain((config.apertiumTimeoutSeconds + 5) * 1000);
+    });
+    QObject::connect(&server, &Server::drained, &app, &QCoreApplication::quit);
     say(QStringLiteral("listening on %1 port %2 as %3 (database %4)")
             .arg(config.listenAddress.toString(), QString::number(server.port()), server.base(),
                  Storage::describe(config.database)));
-    return app.exec();
+    const int status = app.exec();
+    server.reportQueue().close();
+    return status;
 }

@@ -5,16 +5,17 @@
 #include <QHttpServerRequest>
 #include <QRegularExpression>
 #include <QThreadPool>
+#include <QTimer>
 
 Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
                const QStringList &installedModes, QObject *parent)
-    : QObject(parent), m_config(config),
+    : QObject(parent), m_config(config), m_reportQueue(storage, config.reportQueue),
       m_throttle(config.failuresBeforeDelay, config.maxDelaySeconds),
       m_reports(config.reportsPerClient, 3600), // beyond its share, a client waits up to an hour
       m_passwords(config.passwordQueue, config.passwordQueuePerClient),
       m_provider(config, engine, installedModes),
       m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
-      m_pages(config, m_provider, storage, m_throttle, m_reports, m_passwords, this)
+      m_pages(config, m_provider, storage, m_reportQueue, m_throttle, m_reports, m_passwords, this)
 {
     addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
         m_pages.index(request, exchange);
@@ -65,6 +66,8 @@ void Server::addRoute(const QString &path, bool allowPost, Handler handler)
                                                      QHttpServerResponder &&responder) {
         auto exchange =
             std::make_shared<Exchange>(request, std::move(responder), m_config.trustedProxies);
+        if (m_draining)
+            exchange->closeAfter(); // so that the balancer sends nothing more this way
         const auto method = request.method();
         if (method == QHttpServerRequest::Method::Get ||
             method == QHttpServerRequest::Method::Head ||
@@ -109,6 +112,16 @@ bool Server::listen(QString &error)
     m_settings.setProviders(m_base, m_provider.offered(m_base));
     m_pages.setBase(m_base);
     return true;
+}
+
+void Server::drain(int graceMilliseconds)
+{
+    if (m_draining || !m_tcp)
+        return;
+    m_draining = true;
+    connect(m_tcp, &GuardedServer::drained, this, &Server::drained);
+    QTimer::singleShot(graceMilliseconds, this, &Server::drained);
+    m_tcp->drain();
 }
 
 quint16 Server::port() const

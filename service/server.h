@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accounts/passwords.h"
+#include "accounts/reportqueue.h"
 #include "accounts/throttle.h"
 #include "config/config.h"
 #include "endpoints/pages.h"
@@ -33,6 +34,13 @@ public:
     QString base() const { return m_base; }
     quint16 port() const;
     const ProviderEndpoint &provider() const { return m_provider; }
+    ReportQueue &reportQueue() { return m_reportQueue; }
+    // Stops taking connections; drained() follows once the requests under way are answered, or
+    // after graceMilliseconds.
+    void drain(int graceMilliseconds);
+
+Q_SIGNALS:
+    void drained();
 
 private:
     using Handler = std::function<void(const QHttpServerRequest &, const SharedExchange &)>;
@@ -40,6 +48,7 @@ private:
 
     const ServiceConfig &m_config;
     CredentialCache m_cache;
+    ReportQueue m_reportQueue;
     Throttle m_throttle;
     Throttle m_reports;
     PasswordQueue m_passwords;
@@ -49,4 +58,5 @@ private:
     QHttpServer m_http;
     GuardedServer *m_tcp = nullptr;
     QString m_base;
+    bool m_draining = false;
 };

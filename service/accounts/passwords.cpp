@@ -81,33 +81,30 @@ CredentialCache::CredentialCache(int lifetimeSeconds)
     : m_secret(randomBytes(32)), m_lifetimeSeconds(lifetimeSeconds)
 {}
 
-QByteArray CredentialCache::key(const QString &email, const QString &password,
-                                const QByteArray &stored) const
+QByteArray CredentialCache::key(const QString &email, const QString &password) const
 {
     QMessageAuthenticationCode code(QCryptographicHash::Sha256, m_secret);
-    code.addData(email.toUtf8());
+    code.addData(Storage::accountKey(email).toUtf8());
     code.addData("\0", 1);
     code.addData(password.toUtf8());
-    code.addData("\0", 1);
-    code.addData(stored);
     return code.result();
 }
 
-bool CredentialCache::contains(const QByteArray &key)
+std::optional<Account> CredentialCache::find(const QByteArray &key)
 {
     const auto found = m_entries.constFind(key);
     if (found == m_entries.cend())
-        return false;
-    if (found->hasExpired()) {
+        return std::nullopt;
+    if (found->expiry.hasExpired()) {
         m_entries.erase(found);
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return found->account;
 }
 
-void CredentialCache::insert(const QByteArray &key)
+void CredentialCache::insert(const QByteArray &key, const Account &account)
 {
-    if (m_entries.size() >= CacheLimit)
+    if (m_entries.size() >= CacheLimit && !m_entries.contains(key))
         m_entries.clear();
-    m_entries.insert(key, QDeadlineTimer(std::chrono::seconds(m_lifetimeSeconds)));
+    m_entries.insert(key, {QDeadlineTimer(std::chrono::seconds(m_lifetimeSeconds)), account});
 }

@@ -135,7 +135,9 @@ bool Storage::openSqlite(const QString &path)
     ::close(fd);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    // Another writer holds the file for milliseconds; the service's one thread waits meanwhile,
+    // so not for long: a report that cannot be written is kept in memory.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     if (!m_db.open())
         return fail(QStringLiteral("cannot open"), m_db.lastError());
     return true;
@@ -169,6 +171,9 @@ bool Storage::openPostgres(const QString &address)
     const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
     for (const auto &item : items)
         options.append(item.first + QLatin1Char('=') + item.second);
+    // Every query waits on the one thread: a server that does not answer must not hold it long.
+    if (!url.hasQuery() || !QUrlQuery(url).hasQueryItem(QStringLiteral("connect_timeout")))
+        options.append(QStringLiteral("connect_timeout=2"));
     m_db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!m_db.open())
         return fail(QStringLiteral("cannot connect"), m_db.lastError());
@@ -239,19 +244,19 @@ bool Storage::createSchema()
 bool Storage::attempt(const std::function<bool(QSqlDatabase &)> &work)
 {
     m_error.clear();
-    if (work(m_db))
-        return true;
-    if (!m_postgres)
-        return false;
-    QSqlQuery probe(m_db);
-    if (probe.exec(QStringLiteral("SELECT 1")))
-        return false; // the connection is fine: the statement itself failed
-    const QString first = m_error;
-    m_db.close();
-    if (!m_db.open() || !configureSession()) {
-        m_error = first;
-        return false;
+    if (m_db.isOpen()) {
+        if (work(m_db))
+            return true;
+        QSqlQuery probe(m_db);
+        if (!m_postgres || probe.exec(QStringLiteral("SELECT 1")))
+            return false; // the connection is fine: the statement itself failed
     }
+    // Lost, or not there at the last try: the first request after the server is back finds it.
+    m_db.close();
+    if (!m_db.open())
+        return fail(QStringLiteral("cannot connect"), m_db.lastError());
+    if (!configureSession())
+        return false;
     m_error.clear();
     return work(m_db);
 }

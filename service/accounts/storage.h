@@ -70,7 +70,8 @@ private:
     bool openPostgres(const QString &address);
     bool createSchema();
     bool configureSession();
-    // Runs work, and once more on a fresh connection when a PostgreSQL server dropped the old one.
+    // Runs work, and once more on a fresh connection when a PostgreSQL server dropped the old one;
+    // a connection that could not be opened last time is opened first.
     bool attempt(const std::function<bool(QSqlDatabase &)> &work);
     bool fail(const QString &what, const QSqlError &error);
 

@@ -49,7 +49,8 @@ constexpr Whole AccountsWholes[] = {
     {"max_delay", 1, 86400, &ServiceConfig::maxDelaySeconds},
     {"password_queue", 1, 10000, &ServiceConfig::passwordQueue},
     {"password_queue_per_client", 1, 10000, &ServiceConfig::passwordQueuePerClient},
-    {"reports_per_client", 1, 1000000, &ServiceConfig::reportsPerClient}};
+    {"reports_per_client", 1, 1000000, &ServiceConfig::reportsPerClient},
+    {"report_queue", 0, 1000000, &ServiceConfig::reportQueue}};
 constexpr Whole ApertiumWholes[] = {
     {"timeout", 1, 600, &ServiceConfig::apertiumTimeoutSeconds},
     {"processes", 1, 64, &ServiceConfig::apertiumProcesses},

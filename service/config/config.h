@@ -60,6 +60,7 @@ struct ServiceConfig
     int passwordQueue = 8;
     int passwordQueuePerClient = 2;
     int reportsPerClient = 20;
+    int reportQueue = 1000; // reports kept in memory while the database cannot take them
     QString demoEmail;
     QString demoPassword;
 

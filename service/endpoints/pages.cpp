@@ -2,6 +2,7 @@
 
 #include "accounts/accountrules.h"
 #include "accounts/passwords.h"
+#include "accounts/reportqueue.h"
 #include "accounts/storage.h"
 #include "accounts/throttle.h"
 #include "endpoints/provider.h"
@@ -35,9 +36,10 @@ QString problemText(const QString &problem)
 } // namespace
 
 Pages::Pages(const ServiceConfig &config, const ProviderEndpoint &provider, Storage &storage,
-             Throttle &throttle, Throttle &reports, PasswordQueue &passwords, QObject *context)
-    : m_config(config), m_provider(provider), m_storage(storage), m_throttle(throttle),
-      m_reports(reports), m_passwords(passwords), m_context(context)
+             ReportQueue &reportQueue, Throttle &throttle, Throttle &reports,
+             PasswordQueue &passwords, QObject *context)
+    : m_config(config), m_provider(provider), m_storage(storage), m_reportQueue(reportQueue),
+      m_throttle(throttle), m_reports(reports), m_passwords(passwords), m_context(context)
 {}
 
 void Pages::tooMany(const SharedExchange &exchange, int seconds, const QString &page)
@@ -212,8 +214,7 @@ void Pages::banner(const QHttpServerRequest &request, const SharedExchange &exch
     report.targetLanguage = fields.value(QStringLiteral("dest_lang")).left(ReportCodeLimit);
     report.text = fields.value(QStringLiteral("text")).left(ReportTextLimit);
     report.received = QDateTime::currentDateTimeUtc();
-    if (!m_storage.addReport(report)) {
-        qWarning("banner: %s", qPrintable(m_storage.lastError()));
+    if (!m_reportQueue.add(report)) {
         exchange->sendHtml(Exchange::Status::ServiceUnavailable,
                            html::page(QStringLiteral("Lexorn"),
                                       paragraph(QStringLiteral("Please try again later."))));

@@ -8,6 +8,7 @@
 class PasswordQueue;
 class ProviderEndpoint;
 class QHttpServerRequest;
+class ReportQueue;
 class Storage;
 class Throttle;
 
@@ -19,7 +20,8 @@ class Pages
 
 public:
     Pages(const ServiceConfig &config, const ProviderEndpoint &provider, Storage &storage,
-          Throttle &throttle, Throttle &reports, PasswordQueue &passwords, QObject *context);
+          ReportQueue &reportQueue, Throttle &throttle, Throttle &reports, PasswordQueue &passwords,
+          QObject *context);
 
     void setBase(const QString &base) { m_base = base; }
 
@@ -41,6 +43,7 @@ private:
     const ServiceConfig &m_config;
     const ProviderEndpoint &m_provider;
     Storage &m_storage;
+    ReportQueue &m_reportQueue;
     Throttle &m_throttle;
     Throttle &m_reports;
     PasswordQueue &m_passwords;

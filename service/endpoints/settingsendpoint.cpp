@@ -80,30 +80,36 @@ void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExc
         return;
     }
 
+    const QByteArray key = m_cache.key(username, password);
     const std::optional<Account> account = m_storage.findAccount(username);
     if (!account && !m_storage.lastError().isEmpty()) {
         qWarning("settings: %s", qPrintable(m_storage.lastError()));
-        exchange->send(Exchange::Status::ServiceUnavailable, ContentType,
-                       errorAnswer("fatal", "The service is not available just now. Please try "
-                                            "again later."));
+        // While the database is away, credentials that signed in lately still do, as they did.
+        if (const std::optional<Account> remembered = m_cache.find(key))
+            signedIn(exchange, *remembered);
+        else
+            exchange->send(Exchange::Status::ServiceUnavailable, ContentType,
+                           errorAnswer("fatal", "The service is not available just now. Please "
+                                                "try again later."));
         return;
     }
     const QString clientKey = QStringLiteral("sign-in from ") + exchange->client().toString();
     const QString accountKey = QStringLiteral("sign-in to ") + Storage::accountKey(username);
-    const auto finish = [this, exchange, account, loginError, clientKey, accountKey](bool matches) {
+    const auto finish = [this, exchange, account, loginError, clientKey, accountKey,
+                         key](bool matches) {
         if (!account || !matches) {
             m_throttle.failed(clientKey);
             m_throttle.failed(accountKey);
             exchange->send(Exchange::Status::Ok, ContentType, loginError);
         } else {
             m_throttle.forget(accountKey);
+            m_cache.insert(key, *account);
             signedIn(exchange, *account);
         }
     };
-    const QByteArray key =
-        account ? m_cache.key(account->email, password, account->passwordHash) : QByteArray();
     // Credentials known to be right skip the back-off: a guesser does not lock the owner out.
-    if (account && m_cache.contains(key)) {
+    const std::optional<Account> known = m_cache.find(key);
+    if (account && known && known->passwordHash == account->passwordHash) {
         finish(true);
         return;
     }
@@ -141,8 +147,6 @@ void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExc
         m_context, exchange->client(),
         [password, stored] { return verifyPassword(password, stored); },
         [this, key](bool matches) {
-            if (matches)
-                m_cache.insert(key);
             const QList<std::function<void(bool)>> callers = m_checking.take(key);
             for (const auto &caller : callers)
                 caller(matches);

@@ -36,6 +36,7 @@ public:
     const QHostAddress &client() const { return m_client; }
 
     void addHeader(const QByteArray &name, const QByteArray &value);
+    void closeAfter() { m_close = true; }
     void send(Status status, const QByteArray &contentType, const QByteArray &body);
     void sendHtml(Status status, const QString &html);
 

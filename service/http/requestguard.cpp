@@ -91,6 +91,30 @@ void GuardedServer::attach(QObject *httpServer)
     connect(this, &QTcpServer::newConnection, this, &GuardedServer::attachFresh);
 }
 
+void GuardedServer::drain()
+{
+    close();
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        int open = 0;
+        const auto sockets = findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly);
+        for (QTcpSocket *socket : sockets) {
+            const auto *guard =
+                socket->findChild<ConnectionGuard *>(QString(), Qt::FindDirectChildrenOnly);
+            const auto *line =
+                socket->findChild<AnswerLine *>(QString(), Qt::FindDirectChildrenOnly);
+            if (guard && guard->isBetweenRequests() && (!line || line->isIdle()))
+                socket->disconnectFromHost(); // once its last answer has gone out
+            open += socket->state() != QAbstractSocket::UnconnectedState;
+        }
+        if (open == 0) {
+            poll->stop();
+            Q_EMIT drained();
+        }
+    });
+    poll->start(50);
+}
+
 void GuardedServer::incomingConnection(qintptr descriptor)
 {
     auto *socket = new QTcpSocket(this);

@@ -50,6 +50,12 @@ public:
 
     // Call right after QAbstractHttpServer::bind(this), with that HTTP server.
     void attach(QObject *httpServer);
+    // Stops listening and closes each connection once no request on it is under way; drained()
+    // follows when none is left.
+    void drain();
+
+Q_SIGNALS:
+    void drained();
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -75,6 +81,10 @@ public:
 
     // Connects the second half of the watch; must come after the HTTP server's own connection.
     void follow(QObject *httpServer);
+    bool isBetweenRequests() const
+    {
+        return !m_rejected && m_phase == Phase::RequestLine && m_line.isEmpty();
+    }
 
 private:
     enum class Phase { RequestLine, Headers, Body };

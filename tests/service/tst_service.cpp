@@ -1,12 +1,9 @@
 #include "accounts/passwords.h"
-#include "support/fakeapertium.h"
+#include "support/service.h"
 #include "support/testmain.h"
 
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QTcpSocket>
 #include <QUuid>
 
 #include <map>
@@ -25,117 +22,6 @@ const QString Leaving = "leaving" + Run, Newcomer = "New" + Run;
 const QByteArray Secret = "Quokka"; // in every password sent, to show up in no answer, log or file
 const QByteArray ReportId = QUuid::createUuid().toByteArray(QUuid::Id128);
 const QByteArray Failed = "ERROR: Translation failed";
-
-QByteArray get(const QByteArray &target, const QByteArray &headers = "Host: a\r\n")
-{
-    return "GET " + target + " HTTP/1.1\r\n" + headers + "\r\n";
-}
-
-QByteArray post(const QByteArray &form, const QByteArray &path = "/lexorn/banner.php")
-{
-    const QByteArray length = QByteArray::number(form.size());
-    return "POST " + path + " HTTP/1.1\r\nHost: a\r\nContent-Length: " + length + "\r\n\r\n" + form;
-}
-
-// A sign-in as the program sends it, its query padded to `length` bytes.
-QByteArray signIn(const QByteArray &user, const QByteArray &password, qsizetype length = 0)
-{
-    return "/lexorn/settings.php?" +
-           ("username=" + user + "&password=" + password + "&pad=").leftJustified(length, 'a');
-}
-
-// The text filled in as the program fills the demo template: UTF-8, percent-encoded.
-QByteArray translate(const QString &text, const QByteArray &pair = "src=en&dest=es")
-{
-    return get("/lexorn/translate.php?" + pair + "&text=" + QUrl::toPercentEncoding(text));
-}
-
-// Bytes sent as they are to 127.0.0.1:port (from a chosen address); what comes back until the
-// server closes, the answer is as long as it announced, or 10 s pass without a byte.
-QByteArray rawHttp(quint16 port, const QByteArray &request, const QString &from = {})
-{
-    static const QRegularExpression head(
-        "(?i)^(?:[^\r]+\r\n)+?content-length: *(\\d+)\r\n(?:[^\r]+\r\n)*\r\n");
-    QTcpSocket socket;
-    if (!from.isEmpty())
-        socket.bind(QHostAddress(from));
-    socket.connectToHost("127.0.0.1", port);
-    socket.write(request);
-    QByteArray answer;
-    for (QRegularExpressionMatch m; socket.waitForReadyRead(10000);)
-        if ((m = head.match(QString::fromLatin1(answer += socket.readAll()))).hasMatch() &&
-            answer.size() - m.capturedEnd() >= m.captured(1).toInt())
-            break;
-    return answer;
-}
-
-// The real service on a free loopback port, its configuration (and an SQLite database) in a
-// folder of its own; stopped when this goes away.
-struct Service
-{
-    QTemporaryDir dir;
-    const QString config = dir.filePath("service.ini");
-    QProcess process;
-    QByteArray written, output; // output: of the last command run
-    quint16 port = 0;
-    QByteArray base; // http://127.0.0.1:port
-
-    // Its configuration: the demo one with `added` after it, where a later key wins.
-    explicit Service(const QString &added)
-    {
-        QFile demo(LEXORN_SOURCE_DIR "/service/demo.ini"), file(config);
-        QVERIFY(demo.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly) &&
-                file.write(demo.readAll() + '\n' + added.toUtf8()) > 0);
-    }
-    ~Service() { stop(); }
-    void stop() { process.terminate(), process.waitForFinished(5000); }
-    QByteArray log() { return written += process.readAllStandardError(); } // all it wrote so far
-    auto settings(QByteArray u, QByteArray p) const { return rawHttp(port, get(signIn(u, p))); }
-
-    // Waits until it listens; false when it does not.
-    bool start()
-    {
-        static const QRegularExpression listening("listening on \\S+ port (\\d+) as ");
-        process.setReadChannel(QProcess::StandardError); // where it says it listens
-        process.start(LEXORN_SERVICE_BIN, {"--config", config, "--port", "0"});
-        QRegularExpressionMatch match;
-        while (!(match = listening.match(QString::fromUtf8(log()))).hasMatch() &&
-               process.waitForReadyRead(30000))
-            continue;
-        port = quint16(match.captured(1).toUInt());
-        base = "http://127.0.0.1:" + QByteArray::number(port);
-        return port != 0;
-    }
-
-    // An administrative command, waited for; *output gets its standard output and error.
-    int run(const QStringList &arguments, const QByteArray &input = {})
-    {
-        QProcess command;
-        command.setProcessChannelMode(QProcess::MergedChannels);
-        command.start(LEXORN_SERVICE_BIN, QStringList{"--config", config} + arguments);
-        command.write(input), command.closeWriteChannel();
-        const bool ended = command.waitForFinished(60000);
-        output = command.readAll();
-        return ended && command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
-    }
-};
-
-// The demo configuration with a stand-in for apertium in `folder`. It offers English to Spanish
-// (one engine, started with the service) and Spanish to Catalan, and so English to Catalan
-// through Spanish. It answers each NUL-ended text with the text itself, after a pause, and notes
-// each start in "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail,
-// "slow" slow, and "fault-catalan" fail in Catalan.
-QString withEcho(const QTemporaryDir &folder)
-{
-    const QString program =
-        fakeApertium(folder, "eng-spa\\nspa-cat\\n",
-                     "while IFS= read -r -d \"\" t; do sleep 0.05; case $0$t in\n"
-                     "*fault-end*|spa-cat*fault-catalan*) exit 3;; *fault-hang*) sleep 60;;\n"
-                     "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
-                     "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
-    return "[apertium]\nprogram = " + program +
-           "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\n";
-}
 
 } // namespace
 
@@ -420,39 +306,6 @@ private Q_SLOTS:
         const QByteArray stored =
             "pbkdf2-sha256$80000$TmFDbA==$GTOzhH+yh6ErDYu7CcShrCkw2rn1D59A8xDjOnn3QEA=";
         QVERIFY(verifyPassword("Pässwörd", stored) && !verifyPassword("Passwörd", stored));
-    }
-
-    // Two instances behind HAProxy: an account made through one signs in through the other, and
-    // the reports of both land in the one database.
-    void balanced()
-    {
-        QFETCH_GLOBAL(QString, database);
-        if (!database.startsWith("postgresql:"))
-            QSKIP("needs PostgreSQL");
-        qputenv("LEXORN_SERVICE_BIN", LEXORN_SERVICE_BIN);
-        qputenv("LEXORN_BALANCE_DB", database.toUtf8());
-        QProcess balance;
-        balance.start(LEXORN_SOURCE_DIR "/scripts/balance",
-                      {"--config", LEXORN_SOURCE_DIR "/service/demo.ini", "--port", "0"});
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += balance.readAllStandardError()).contains(" as "), 60000);
-        const quint16 port =
-            QRegularExpression(" port (\\d+) as ").match(said).captured(1).toUShort();
-        const QByteArray user = ("Balanced" + Run).toUtf8(), password = Secret + "-balanced";
-        const auto report = [](const QByteArray &id) {
-            return post("userid=" + ReportId + id + "&src_lang=en&dest_lang=es&text=x");
-        };
-        // Taken in turn, round-robin.
-        const QByteArrayList answers = {
-            rawHttp(port, post("email=" + user + "&password=" + password, "/lexorn/signup.php")),
-            rawHttp(port, get(signIn(user, password))), rawHttp(port, report("balanced-1")),
-            rawHttp(port, report("balanced-2"))};
-        balance.terminate();
-        QVERIFY(balance.waitForFinished(30000));
-        QVERIFY(answers[0].startsWith("HTTP/1.1 200 ") && answers[1].contains("\nvalid:") &&
-                service->run({"--list-reports"}) == 0 &&
-                service->output.contains(ReportId + "balanced-1") &&
-                service->output.contains(ReportId + "balanced-2"));
     }
 
     void refusedConfiguration_data()

@@ -1,0 +1,75 @@
+# A well-behaved client signing in, translating and reporting in a loop through scripts/balance,
+# three instances on a throwaway PostgreSQL cluster, while one instance is killed, the database is
+# stopped and started again (keeping its data) and another instance gets SIGTERM while it holds
+# slow translations. Every answer is 200, but a sign-in with credentials no instance remembers
+# while the database is away, which is 503 (either, while it stops or starts); every report
+# answered 200 is in the database. The demo account, made by the first instance, signs in through
+# the others. Prints a line per phase.
+import atexit, os, random, re, signal, subprocess, sys, tempfile, threading, time  # noqa: E401
+from importlib.machinery import SourceFileLoader
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+abuse = SourceFileLoader("abuse", str(ROOT / "bench" / "abuse")).load_module()
+work, pg = Path(tempfile.mkdtemp()), tempfile.mkdtemp(prefix="lexorn-faults-pg.")
+
+
+run = lambda *command: subprocess.run(  # noqa: E731
+    [*map(str, command)], check=True, capture_output=True, text=True).stdout
+# Below the ephemeral ports: while the server is down, a connection to it could take its port.
+db = run(ROOT / "scripts/pg-cluster", "start", pg, random.randrange(20000, 32768)).strip()
+atexit.register(run, ROOT / "scripts/pg-cluster", "stop", pg)
+(fake := work / "apertium").write_text("#!/bin/bash\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
+                                      "while IFS= read -rd '' t; do [[ $t = *slow* ]] && sleep 2; "
+                                      "printf '%s\\0' \"$t\"; done\n")  # echoes; "slow" after 2 s
+fake.chmod(0o755)
+(config := work / "service.ini").write_text(
+    (ROOT / "service/demo.ini").read_text() + f"[service]\ndatabase = {db}\n[accounts]\n"
+    "password_iterations = 1000\nfailures_before_delay = 1000000\nreports_per_client = 1000000\n"
+    f"[apertium]\nprogram = {fake}\n")
+balance = subprocess.Popen(
+    [ROOT / "scripts/balance", "--instances", "3", "--config", config, "--port", "0"], text=True,
+    env=dict(os.environ, LEXORN_SERVICE_BIN=sys.argv[1], LEXORN_BALANCE_DB=db), stderr=-1)
+atexit.register(lambda: balance.terminate() or balance.wait(60))
+port = next(int(m[1]) for line in balance.stderr if (m := re.search(r" port (\d+) as ", line)))
+kids = Path(f"/proc/{balance.pid}/task/{balance.pid}/children").read_text().split()
+instances = [int(k) for k in kids if b"lexorn-service" in Path(f"/proc/{k}/cmdline").read_bytes()]
+phase, seen, stop = "steady", [], threading.Event()
+
+
+def ask(kind, path, body=None):
+    began = phase
+    status, _, data = abuse.request(port, path, "127.0.0.1", "POST" if body else "GET", body)
+    unknown, away = kind == "unknown", {began, phase} & {"stopping", "outage", "starting"}
+    good = data.startswith({"sign-in": b"valid:", "unknown": b"error:\tlogin"}.get(kind, b""))
+    seen.append((began, kind, status, body, status == 200 and good and not (
+        unknown and away == {"outage"}) or status == 503 and unknown and bool(away)))
+
+
+def client():
+    while not stop.is_set():
+        ask("sign-in", abuse.signin_path("demo-password"))
+        ask("unknown", abuse.signin_path(f"not-the-password-{len(seen)}"))
+        ask("translation", abuse.translate_path(f"text {len(seen)}"))
+        ask("report", "/lexorn/banner.php", f"userid=1&src_lang=en&dest_lang=es&text=r{len(seen)}")
+
+
+threading.Thread(target=client, daemon=True).start()
+for phase, fault, seconds in [
+        ("steady", None, 2), ("SIGKILL", lambda: os.kill(instances[0], signal.SIGKILL), 3),
+        ("stopping", lambda: run(ROOT / "scripts/pg-cluster", "down", pg), 0), ("outage", None, 3),
+        ("starting", lambda: run(ROOT / "scripts/pg-cluster", "up", pg), 0), ("back", None, 2),
+        ("SIGTERM", lambda: [threading.Thread(target=ask, args=(
+            "translation", abuse.translate_path("slow"))).start() for _ in range(4)], 0.5),
+        ("SIGTERM", lambda: os.kill(instances[1], signal.SIGTERM), 3), ("end", stop.set, 0)]:
+    fault and fault()
+    time.sleep(seconds)
+[thread.join() for thread in threading.enumerate() if thread != threading.current_thread()]
+balance.terminate(), balance.wait(60)  # the instances write what they kept
+listed = run(sys.argv[1], "--config", config, "--list-reports")
+lost = [r for r in seen if r[1] == "report" and r[2] == 200 and f"\t{r[3][39:]}\n" not in listed]
+for name in dict.fromkeys(row[0] for row in seen):
+    rows = [row for row in seen if row[0] == name]
+    print(f"{name:8} {len(rows):4} requests, {sum(r[2] != 200 for r in rows):3} not 200, "
+          f"{sum(not r[4] for r in rows):3} wrong")
+sys.exit(f"{len(lost)} reports answered 200 are lost" if lost else not all(r[4] for r in seen))
