@@ -26,6 +26,7 @@ fake.chmod(0o755)
 (config := work / "service.ini").write_text(
     (ROOT / "service/demo.ini").read_text() + f"[service]\ndatabase = {db}\n[accounts]\n"
     "password_iterations = 1000\nfailures_before_delay = 1000000\nreports_per_client = 1000000\n"
+    "report_queue = 1000000\n"  # round robin sends every report to one instance, 300 a second
     f"[apertium]\nprogram = {fake}\n")
 balance = subprocess.Popen(
     [ROOT / "scripts/balance", "--instances", "3", "--config", config, "--port", "0"], text=True,
