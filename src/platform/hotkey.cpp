@@ -1,6 +1,7 @@
 #include "platform/hotkey.h"
 
-#include "platform/hotkeybackends.h"
+#include "platform/dbus/dbus.h"
+#include "platform/x11/x11.h"
 
 #include <QGuiApplication>
 
@@ -10,14 +11,12 @@
 namespace platform {
 namespace {
 
-#ifdef LEXORN_DBUS
 // Under Wayland an X11 grab sees the keys only while an X11 window has the focus.
 bool waylandSession()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
            qgetenv("XDG_SESSION_TYPE") == "wayland";
 }
-#endif
 
 } // namespace
 
@@ -32,18 +31,13 @@ QString combinationName(unsigned modifiers, QChar key, const std::array<const ch
     return name + key;
 }
 
-// The parameters go unused where the build found no backend.
-bool RegisterHotKey([[maybe_unused]] HWND window, [[maybe_unused]] int id,
-                    [[maybe_unused]] unsigned modifiers, [[maybe_unused]] unsigned virtualKey)
+// The backends in the order they serve: a backend the build left out says it is not available.
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
-#ifdef LEXORN_DBUS
-    if (waylandSession() && portal::Available())
-        return portal::RegisterHotKey(window, id, modifiers, virtualKey);
-#endif
-#ifdef LEXORN_X11
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (waylandSession() && dbus::Available())
+        return dbus::RegisterHotKey(window, id, modifiers, virtualKey);
+    if (x11::Available())
         return x11::RegisterHotKey(window, id, modifiers, virtualKey);
-#endif
     static bool told = false;
     if (!std::exchange(told, true))
         std::fputs("lexorn: this desktop gives no global hot key; bind a key to lexorn --show\n",
@@ -51,16 +45,10 @@ bool RegisterHotKey([[maybe_unused]] HWND window, [[maybe_unused]] int id,
     return false;
 }
 
-bool UnregisterHotKey([[maybe_unused]] HWND window, [[maybe_unused]] int id)
+bool UnregisterHotKey(HWND window, int id)
 {
-    bool released = false;
-#ifdef LEXORN_DBUS
-    released = portal::UnregisterHotKey(window, id) || released;
-#endif
-#ifdef LEXORN_X11
-    released = x11::UnregisterHotKey(window, id) || released;
-#endif
-    return released;
+    const bool fromPortal = dbus::UnregisterHotKey(window, id);
+    return x11::UnregisterHotKey(window, id) || fromPortal;
 }
 
 } // namespace platform

@@ -2,6 +2,10 @@
 
 #include "platform/windowproc.h"
 
+#include <QString>
+
+#include <array>
+
 namespace platform {
 
 // Modifiers of a system-wide hot key.
@@ -19,5 +23,9 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
 
 // Releases what RegisterHotKey took for that window and identifier. False when it took nothing.
 bool UnregisterHotKey(HWND window, int id);
+
+// A combination as its reader writes it, for the backends' logs: the names of Ctrl, Alt, Shift and
+// the logo key, in that order, each followed by '+', then the key.
+QString combinationName(unsigned modifiers, QChar key, const std::array<const char *, 4> &names);
 
 } // namespace platform

@@ -1,7 +1,7 @@
 #include "platform/trayicon.h"
 
+#include "platform/dbus/dbus.h"
 #include "platform/pump.h"
-#include "platform/statusnotifier.h"
 
 #include <QApplication>
 #include <QHash>
@@ -220,7 +220,7 @@ bool Shell_NotifyIcon(UINT message, NOTIFYICONDATA &data)
         ShellIcon *added = entry.get();
         icons().push_back(std::move(entry));
         apply(*added, data);
-        WhenTrayCanShow(data.hWnd, [owner = data.hWnd, id = data.uID] {
+        dbus::WhenTrayCanShow(data.hWnd, [owner = data.hWnd, id = data.uID] {
             ShellIcon *waiting = findIcon(owner, id); // gone if deleted meanwhile
             if (waiting && !waiting->icon)
                 show(waiting);

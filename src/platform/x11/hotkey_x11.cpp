@@ -1,5 +1,5 @@
 #include "platform/hotkey.h"
-#include "platform/hotkeybackends.h"
+#include "platform/x11/x11.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
@@ -74,14 +74,6 @@ public:
 // Installed while a grab is held: without one, no key press needs looking at.
 KeyPressFilter *keyPressFilter = nullptr;
 
-xcb_connection_t *x11Connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
 xcb_window_t rootOf(xcb_connection_t *connection)
 {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
@@ -149,9 +141,22 @@ bool grabAllVariants(xcb_connection_t *connection, xcb_window_t root, xcb_keycod
 
 } // namespace
 
+xcb_connection_t *Connection()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+bool Available()
+{
+    return Connection() != nullptr;
+}
+
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
-    xcb_connection_t *connection = window ? x11Connection() : nullptr;
+    xcb_connection_t *connection = window ? Connection() : nullptr;
     if (!connection)
         return false;
     const xcb_keysym_t keysym = keysymOf(virtualKey);
@@ -182,7 +187,7 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
 
 bool UnregisterHotKey(HWND window, int id)
 {
-    xcb_connection_t *connection = x11Connection();
+    xcb_connection_t *connection = Connection();
     if (!connection || !keyPressFilter)
         return false;
     QList<Grab> &grabs = keyPressFilter->grabs;

@@ -1,5 +1,5 @@
+#include "platform/dbus/dbus.h"
 #include "platform/hotkey.h"
-#include "platform/hotkeybackends.h"
 #include "platform/pump.h"
 
 #include <QCoreApplication>
@@ -14,7 +14,7 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace platform::portal {
+namespace platform::dbus {
 
 // One entry of BindShortcuts' a(sa{sv}).
 struct Shortcut
@@ -39,11 +39,11 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, Shortcut &shortcu
     return argument;
 }
 
-} // namespace platform::portal
+} // namespace platform::dbus
 
-Q_DECLARE_METATYPE(platform::portal::Shortcut)
+Q_DECLARE_METATYPE(platform::dbus::Shortcut)
 
-namespace platform::portal {
+namespace platform::dbus {
 namespace {
 
 Q_LOGGING_CATEGORY(lcHotKey, "lexorn.hotkey")
@@ -194,6 +194,6 @@ bool UnregisterHotKey(HWND window, int id)
     return true;
 }
 
-} // namespace platform::portal
+} // namespace platform::dbus
 
-#include "hotkey_portal.moc"
+#include "hotkey_dbus.moc"

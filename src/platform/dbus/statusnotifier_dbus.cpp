@@ -1,6 +1,4 @@
-#include "platform/statusnotifier.h"
-
-#ifdef LEXORN_DBUS
+#include "platform/dbus/dbus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -11,7 +9,7 @@
 
 #include <utility>
 
-namespace platform {
+namespace platform::dbus {
 namespace {
 
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
@@ -74,19 +72,6 @@ void WhenTrayCanShow(QObject *context, std::function<void()> make)
         new HostWait(context, std::move(make)); // owned by the context, ends itself once made
 }
 
-} // namespace platform
+} // namespace platform::dbus
 
-#include "statusnotifier.moc"
-
-#else
-
-namespace platform {
-
-void WhenTrayCanShow(QObject *, std::function<void()> make)
-{
-    make();
-}
-
-} // namespace platform
-
-#endif
+#include "statusnotifier_dbus.moc"

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/windowproc.h"
+
+#include <functional>
+
+class QObject;
+
+// The D-Bus backend: the desktop's GlobalShortcuts portal, and the wait for a StatusNotifier host.
+// Where the build has no Qt D-Bus, none/dbus_none.cpp answers for it.
+namespace platform::dbus {
+
+// True when the desktop's portal is on the session bus or can be started there. One without
+// GlobalShortcuts then refuses the binding, which is logged.
+bool Available();
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool UnregisterHotKey(HWND window, int id);
+
+// Qt picks the kind of tray once, with its first icon: a StatusNotifier host if one is registered
+// by then, XEmbed otherwise. Off X11 only a StatusNotifier host shows icons, so an icon made
+// before the panel is up would never appear. Runs make now when an icon made now can show, or
+// else once a StatusNotifier host registers, unless context is gone by then.
+void WhenTrayCanShow(QObject *context, std::function<void()> make);
+
+} // namespace platform::dbus

@@ -1,0 +1,27 @@
+#include "platform/dbus/dbus.h"
+
+// Stands in for the D-Bus backend in a build without Qt D-Bus: no portal, and a tray that can
+// always show, as under X11.
+namespace platform::dbus {
+
+bool Available()
+{
+    return false;
+}
+
+bool RegisterHotKey(HWND, int, unsigned, unsigned)
+{
+    return false;
+}
+
+bool UnregisterHotKey(HWND, int)
+{
+    return false;
+}
+
+void WhenTrayCanShow(QObject *, std::function<void()> make)
+{
+    make();
+}
+
+} // namespace platform::dbus

@@ -1,0 +1,31 @@
+#include "platform/x11/x11.h"
+
+// Stands in for the X11 backend in a build without xcb.
+namespace platform::x11 {
+
+bool Available()
+{
+    return false;
+}
+
+bool RegisterHotKey(HWND, int, unsigned, unsigned)
+{
+    return false;
+}
+
+bool UnregisterHotKey(HWND, int)
+{
+    return false;
+}
+
+QMargins FrameExtents(QWidget *)
+{
+    return {};
+}
+
+xcb_connection_t *Connection()
+{
+    return nullptr;
+}
+
+} // namespace platform::x11

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/windowproc.h"
+
+#include <QMargins>
+
+struct xcb_connection_t;
+
+// The X11 backend: key grabs on the root window and the window manager's frame extents. Where the
+// build has no xcb, none/x11_none.cpp answers for it.
+namespace platform::x11 {
+
+// True when Qt runs on xcb in this session.
+bool Available();
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool UnregisterHotKey(HWND window, int id);
+QMargins FrameExtents(QWidget *window);
+
+// Qt's own connection to the X server, shared by the backend's files; null off xcb.
+xcb_connection_t *Connection();
+
+} // namespace platform::x11
