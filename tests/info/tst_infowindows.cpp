@@ -7,7 +7,7 @@
 
 // How long the splash screen stays, and what closes it and the About box; the desktop tier drives
 // the rest of them.
-class InfoWindowsTest : public QObject
+class tst_InfoWindows : public QObject
 {
     Q_OBJECT
 
@@ -46,5 +46,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(InfoWindowsTest)
+LEXORN_TEST_MAIN(tst_InfoWindows)
 #include "tst_infowindows.moc"

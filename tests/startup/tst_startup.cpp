@@ -39,7 +39,7 @@ template <typename... Texts> QString joined(char separator, const Texts &...text
 
 } // namespace
 
-class TestStartup : public QObject
+class tst_Startup : public QObject
 {
     Q_OBJECT
 
@@ -295,5 +295,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(TestStartup)
+LEXORN_TEST_MAIN(tst_Startup)
 #include "tst_startup.moc"
