@@ -2,39 +2,36 @@
 
 #include "platform/identity.h"
 #include "shell/frmtrayicon.h"
-#include "ui_frmabout.h"
 
 #include <QPainter>
 
 using namespace platform;
 
-frmAbout::frmAbout() : ui(std::make_unique<Ui::frmAbout>())
+frmAbout::frmAbout()
 {
-    ui->setupUi(this);
+    setupUi(this);
     // A title bar with a close box only. As a dialog it stays out of the taskbar.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     // The client area's stored place on the screen.
     setGeometry(TwipsToPixels(2340), TwipsToPixels(1935), TwipsToPixels(5730), TwipsToPixels(3555));
     setFixedSize(size());
-    QPalette black = ui->lblDescription->palette();
+    QPalette black = lblDescription->palette();
     black.setColor(QPalette::WindowText, Qt::black);
-    ui->lblDescription->setPalette(black);
-    ui->lblDisclaimer->setPalette(black);
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    lblDescription->setPalette(black);
+    lblDisclaimer->setPalette(black);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     Form_Load();
 }
-
-frmAbout::~frmAbout() = default;
 
 void frmAbout::Form_Load()
 {
     setWindowTitle(QStringLiteral("About ") + AppTitle());
-    ui->lblVersion->setText(VersionText());
-    ui->lblTitle->setText(AppTitle());
+    lblVersion->setText(VersionText());
+    lblTitle->setText(AppTitle());
     const QIcon icon = frmTrayIcon::instance().windowIcon();
-    ui->picIcon->setPixmap(icon.pixmap(32, 32));
-    ui->picIcon->resize(ui->picIcon->pixmap().size());
+    picIcon->setPixmap(icon.pixmap(32, 32));
+    picIcon->resize(picIcon->pixmap().size());
     setWindowIcon(icon);
 }
 

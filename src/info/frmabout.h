@@ -1,25 +1,18 @@
 #pragma once
 
 #include "platform/form.h"
+#include "ui_frmabout.h"
 
 #include <QDialog>
-#include <memory>
-
-namespace Ui {
-class frmAbout;
-}
 
 // The About box: at most one, brought up again rather than opened twice.
-class frmAbout : public platform::Form<QDialog, frmAbout>
+class frmAbout : public platform::Form<QDialog, frmAbout>, public Ui::frmAbout
 {
     Q_OBJECT
     Q_DISABLE_COPY(frmAbout)
 
 public:
     frmAbout();
-    ~frmAbout() override;
-
-    Ui::frmAbout &controls() { return *ui; }
 
 public Q_SLOTS:
     void cmdOK_Click();
@@ -30,6 +23,4 @@ protected:
 
 private:
     void Form_Load();
-
-    std::unique_ptr<Ui::frmAbout> ui;
 };

@@ -2,7 +2,6 @@
 
 #include "platform/identity.h"
 #include "shell/frmtrayicon.h"
-#include "ui_frmsplash.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -24,17 +23,17 @@ void setPointSize(QWidget *control, qreal points)
 
 } // namespace
 
-frmSplash::frmSplash() : timTimer(new QTimer(this)), ui(std::make_unique<Ui::frmSplash>())
+frmSplash::frmSplash() : timTimer(new QTimer(this))
 {
-    ui->setupUi(this);
+    setupUi(this);
     // No title bar, no taskbar entry.
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     setFixedSize(size());
     // Designer keeps whole points only.
-    setPointSize(ui->lblProductName, 32.25);
-    setPointSize(ui->lblVersion, 8.25);
-    setPointSize(ui->lblCopyright, 8.25);
-    ui->imgLogo->setPixmap(frmTrayIcon::instance().windowIcon().pixmap(32, 32));
+    setPointSize(lblProductName, 32.25);
+    setPointSize(lblVersion, 8.25);
+    setPointSize(lblCopyright, 8.25);
+    imgLogo->setPixmap(frmTrayIcon::instance().windowIcon().pixmap(32, 32));
 
     timTimer->setTimerType(Qt::PreciseTimer);
     timTimer->setInterval(3000);
@@ -50,14 +49,12 @@ frmSplash::frmSplash() : timTimer(new QTimer(this)), ui(std::make_unique<Ui::frm
         move(screen->geometry().center() - rect().center());
 }
 
-frmSplash::~frmSplash() = default;
-
 void frmSplash::Form_Load()
 {
-    ui->lblVersion->setText(VersionText());
-    ui->lblProductName->setText(AppTitle());
-    ui->lblProductName->adjustSize();
-    ui->lblCopyright->setText(QStringLiteral("Copyright © 2026 ") + CompanyName());
+    lblVersion->setText(VersionText());
+    lblProductName->setText(AppTitle());
+    lblProductName->adjustSize();
+    lblCopyright->setText(QStringLiteral("Copyright © 2026 ") + CompanyName());
 }
 
 void frmSplash::Form_Activate()

@@ -1,27 +1,20 @@
 #pragma once
 
 #include "platform/form.h"
-
-#include <memory>
+#include "ui_frmsplash.h"
 
 class QTimer;
 
-namespace Ui {
-class frmSplash;
-}
-
 // Greets the user during sign-in; closes itself three seconds after it becomes active, or at
 // once on a key press.
-class frmSplash : public platform::Form<QWidget, frmSplash>
+class frmSplash : public platform::Form<QWidget, frmSplash>, public Ui::frmSplash
 {
     Q_OBJECT
     Q_DISABLE_COPY(frmSplash)
 
 public:
     frmSplash();
-    ~frmSplash() override;
 
-    Ui::frmSplash &controls() { return *ui; }
     QTimer *const timTimer;
 
 public Q_SLOTS:
@@ -37,6 +30,4 @@ private:
     void Form_Load();
     void Form_Activate();
     void Form_KeyPress();
-
-    std::unique_ptr<Ui::frmSplash> ui;
 };

@@ -7,7 +7,6 @@
 #include "platform/strings.h"
 #include "startup/frmmain.h"
 #include "startup/modmain.h"
-#include "ui_frmlogin.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -16,20 +15,18 @@
 
 using namespace platform;
 
-frmLogin::frmLogin() : ui(std::make_unique<Ui::frmLogin>())
+frmLogin::frmLogin()
 {
-    ui->setupUi(this);
+    setupUi(this);
     // No control box: a title bar without close, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(size());
     setWindowIcon(frmMain::instance().windowIcon());
-    ui->lblSignup->setTextFormat(Qt::PlainText);
-    ui->lblSignup->installEventFilter(this);
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
-    connect(ui->cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+    lblSignup->setTextFormat(Qt::PlainText);
+    lblSignup->installEventFilter(this);
+    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
 }
-
-frmLogin::~frmLogin() = default;
 
 void frmLogin::ShowModal()
 {
@@ -40,8 +37,8 @@ void frmLogin::ShowModal()
 
 void frmLogin::cmdOK_Click()
 {
-    const QString userName = TrimSpaces(ui->txtUserName->text());
-    const QString password = TrimSpaces(ui->txtPassword->text());
+    const QString userName = TrimSpaces(txtUserName->text());
+    const QString password = TrimSpaces(txtPassword->text());
     if (userName.isEmpty() || password.isEmpty()) {
         MsgBox(QStringLiteral("You must enter a valid username and password."), vbInformation,
                QStringLiteral("Error"));
@@ -65,7 +62,7 @@ void frmLogin::reject()
 
 bool frmLogin::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->lblSignup) {
+    if (watched == lblSignup) {
         switch (event->type()) {
         case QEvent::Enter:
         case QEvent::MouseMove:
@@ -75,8 +72,7 @@ bool frmLogin::eventFilter(QObject *watched, QEvent *event)
             lblSignup_DragLeave();
             break;
         case QEvent::MouseButtonRelease:
-            if (ui->lblSignup->rect().contains(
-                    static_cast<QMouseEvent *>(event)->position().toPoint()))
+            if (lblSignup->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
                 lblSignup_DragDrop();
             break;
         default:
@@ -102,14 +98,14 @@ void setLinkLook(QLabel *label, const QColor &colour, bool underline)
 
 void frmLogin::lblSignup_MouseMove()
 {
-    setLinkLook(ui->lblSignup, QColor(0, 0, 255), true);
-    ui->lblSignup->setCursor(Qt::PointingHandCursor);
+    setLinkLook(lblSignup, QColor(0, 0, 255), true);
+    lblSignup->setCursor(Qt::PointingHandCursor);
 }
 
 void frmLogin::lblSignup_DragLeave()
 {
-    setLinkLook(ui->lblSignup, QGuiApplication::palette().color(QPalette::ButtonText), false);
-    ui->lblSignup->unsetCursor();
+    setLinkLook(lblSignup, QGuiApplication::palette().color(QPalette::ButtonText), false);
+    lblSignup->unsetCursor();
 }
 
 void frmLogin::lblSignup_DragDrop()

@@ -1,28 +1,21 @@
 #pragma once
 
 #include "platform/form.h"
+#include "ui_frmlogin.h"
 
 #include <QDialog>
-#include <memory>
-
-namespace Ui {
-class frmLogin;
-}
 
 // Asks for the service's user name and password and stores them for the settings download.
-class frmLogin : public platform::Form<QDialog, frmLogin>
+class frmLogin : public platform::Form<QDialog, frmLogin>, public Ui::frmLogin
 {
     Q_OBJECT
     Q_DISABLE_COPY(frmLogin)
 
 public:
     frmLogin();
-    ~frmLogin() override;
 
     // Modal; returns once the dialog is hidden by OK (Cancel ends the program).
     void ShowModal();
-
-    Ui::frmLogin &controls() { return *ui; }
 
 public Q_SLOTS:
     void cmdOK_Click();
@@ -38,6 +31,4 @@ private:
     void lblSignup_MouseMove();
     void lblSignup_DragLeave();
     void lblSignup_DragDrop();
-
-    std::unique_ptr<Ui::frmLogin> ui;
 };

@@ -5,7 +5,6 @@
 #include "shell/frmtrayicon.h"
 #include "startup/sessionsettings.h"
 #include "translation/modtranslate.h"
-#include "ui_frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 #include "window/languagepairs.h"
 
@@ -52,11 +51,9 @@ QString codeOf(const QString &languageIndex)
 
 } // namespace
 
-frmTranslateSplash::frmTranslateSplash() : ui(std::make_unique<Ui::frmTranslateSplash>())
+frmTranslateSplash::frmTranslateSplash()
 {
-    ui->setupUi(this);
-    Label1 = ui->Label1;
-    webTranslating = ui->webTranslating;
+    setupUi(this);
     // A fixed tool window: narrow title bar, no buttons, not in the taskbar.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(TwipsToPixels(4680), TwipsToPixels(3195));
@@ -64,8 +61,6 @@ frmTranslateSplash::frmTranslateSplash() : ui(std::make_unique<Ui::frmTranslateS
             &frmTranslateSplash::webTranslating_NavigateError);
     setWindowIcon(frmTrayIcon::instance().windowIcon());
 }
-
-frmTranslateSplash::~frmTranslateSplash() = default;
 
 void frmTranslateSplash::showEvent(QShowEvent *event)
 {

@@ -1,24 +1,14 @@
 #pragma once
 
 #include "platform/form.h"
+#include "ui_frmtranslatesplash.h"
 
 #include <QDialog>
 
-#include <memory>
-
-class QLabel;
-
-namespace platform {
-class WebBrowser;
-}
-
-namespace Ui {
-class frmTranslateSplash;
-}
-
 // The "Translating..." window: shown modally, it runs one translation, puts the result into the
 // translation window and hides itself, which ends the modal show. It stays loaded between uses.
-class frmTranslateSplash : public platform::Form<QDialog, frmTranslateSplash>
+class frmTranslateSplash : public platform::Form<QDialog, frmTranslateSplash>,
+                           public Ui::frmTranslateSplash
 {
     Q_OBJECT
     Q_DISABLE_COPY(frmTranslateSplash)
@@ -30,10 +20,6 @@ public:
         "</head><body>%text%</body></html>");
 
     frmTranslateSplash();
-    ~frmTranslateSplash() override;
-
-    QLabel *Label1;
-    platform::WebBrowser *webTranslating;
 
     // The text to translate; the translation may shorten it to the session's limit.
     QString SourceText;
@@ -52,7 +38,6 @@ private:
     void Form_Activate();
     void waitUntilOnScreen();
 
-    std::unique_ptr<Ui::frmTranslateSplash> ui;
     bool activationDue = false;
     bool translating = false;
 };

@@ -68,8 +68,6 @@ frmTranslateText::frmTranslateText() : netHTML(new Inet(this))
     RefreshMinimumSize(this);
 }
 
-frmTranslateText::~frmTranslateText() = default;
-
 void frmTranslateText::placeFromSettings()
 {
     const QString options = QStringLiteral("Options");

@@ -25,7 +25,6 @@ public:
         "</head><body></body></html>");
 
     frmTranslateText();
-    ~frmTranslateText() override;
 
     // Fits the controls to the client area.
     void Form_Resize();

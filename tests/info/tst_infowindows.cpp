@@ -7,29 +7,30 @@
 
 // How long the splash screen stays, and what closes it and the About box; the desktop tier drives
 // the rest of them.
-class InfoWindowsTest : public QObject
+class tst_InfoWindows : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void closesOn_data()
     {
-        // child: the control that gets the key or the click, none: the window; key: 0: a click
-        columns<QString, QString, int, bool>({"window", "child", "key", "closes"});
-        dataRow("splash: a letter over a label", "splash", "lblProductName", int(Qt::Key_A), true);
-        dataRow("splash: Shift alone", "splash", "", int(Qt::Key_Shift), false);
-        dataRow("splash: a click on a label", "splash", "lblProductName", 0, false);
-        dataRow("About: OK", "about", "cmdOK", 0, true);
-        dataRow("About: Escape", "about", "", int(Qt::Key_Escape), true);
+        // onControl: the key or the click goes to the splash's label or the About box's OK, not
+        // to the window; key: 0: a click
+        columns<bool, bool, int, bool>({"splash", "onControl", "key", "closes"});
+        dataRow("splash: a letter over a label", true, true, int(Qt::Key_A), true);
+        dataRow("splash: Shift alone", true, false, int(Qt::Key_Shift), false);
+        dataRow("splash: a click on a label", true, true, 0, false);
+        dataRow("About: OK", false, true, 0, true);
+        dataRow("About: Escape", false, false, int(Qt::Key_Escape), true);
     }
 
     void closesOn()
     {
-        auto [name, child, key, closes] =
-            fetch<QString, QString, int, bool>("window", "child", "key", "closes");
-        const bool splash = name == "splash";
-        QWidget *window =
-            splash ? static_cast<QWidget *>(&frmSplash::instance()) : &frmAbout::instance();
+        auto [splash, onControl, key, closes] =
+            fetch<bool, bool, int, bool>("splash", "onControl", "key", "closes");
+        QWidget *control = splash ? static_cast<QWidget *>(frmSplash::instance().lblProductName)
+                                  : frmAbout::instance().cmdOK;
+        QWidget *window = control->window();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTest::qWait(300); // then an activation, which must not start the splash's 3 s again
@@ -37,7 +38,7 @@ private Q_SLOTS:
         QCoreApplication::sendEvent(window, &activation);
         const int left = splash ? frmSplash::instance().timTimer->remainingTime() : 2000;
         QVERIFY2(left > 1000 && left < 2900, qPrintable(QString::number(left)));
-        QWidget *receiver = child.isEmpty() ? window : window->findChild<QWidget *>(child);
+        QWidget *receiver = onControl ? control : window;
         key ? QTest::keyClick(receiver, Qt::Key(key)) : QTest::mouseClick(receiver, Qt::LeftButton);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(!(splash ? frmSplash::exists() : frmAbout::exists()), closes);
@@ -45,5 +46,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(InfoWindowsTest)
+LEXORN_TEST_MAIN(tst_InfoWindows)
 #include "tst_infowindows.moc"

@@ -20,7 +20,7 @@
 
 using namespace platform;
 
-class ShellTest : public QObject
+class tst_Shell : public QObject
 {
     Q_OBJECT
 
@@ -220,5 +220,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(ShellTest)
+LEXORN_TEST_MAIN(tst_Shell)
 #include "tst_shell.moc"

@@ -13,7 +13,6 @@
 #include "support/recorders.h"
 #include "support/signin.h"
 #include "support/testmain.h"
-#include "ui_frmlogin.h"
 #include "window/frmtranslatetext.h"
 
 #include <QLabel>
@@ -40,7 +39,7 @@ template <typename... Texts> QString joined(char separator, const Texts &...text
 
 } // namespace
 
-class TestStartup : public QObject
+class tst_Startup : public QObject
 {
     Q_OBJECT
 
@@ -82,11 +81,11 @@ private Q_SLOTS:
             fetch<QString, QString, bool, QString>("user", "password", "escape", "stored");
         Recorder boxes;
         frmLogin &dialog = shownLogin();
-        dialog.controls().txtUserName->setText(user);
-        dialog.controls().txtPassword->setText(password);
+        dialog.txtUserName->setText(user);
+        dialog.txtPassword->setText(password);
         QCOMPARE(endingOf([&] {
-                     escape ? QTest::keyClick(dialog.controls().txtUserName, Qt::Key_Escape)
-                            : QTest::mouseClick(dialog.controls().cmdOK, Qt::LeftButton);
+                     escape ? QTest::keyClick(dialog.txtUserName, Qt::Key_Escape)
+                            : QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
                  }),
                  escape ? 0 : -1);
         QCOMPARE(dialog.isHidden(), escape || !stored.isEmpty());
@@ -124,7 +123,7 @@ private Q_SLOTS:
 
     void signupLinkHoverAndClick()
     {
-        QLabel *link = shownLogin().controls().lblSignup;
+        QLabel *link = shownLogin().lblSignup;
         const QColor normal = link->palette().color(QPalette::WindowText);
         QTest::mouseMove(link, link->rect().center());
         QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
@@ -296,5 +295,5 @@ private Q_SLOTS:
     }
 };
 
-LEXORN_TEST_MAIN(TestStartup)
+LEXORN_TEST_MAIN(tst_Startup)
 #include "tst_startup.moc"
