@@ -1,12 +1,13 @@
 #include "platform/frame.h"
 
+#include "platform/win/win.h"
 #include "platform/x11/x11.h"
 
 namespace platform {
 
 QMargins FrameExtents(QWidget *window)
 {
-    return x11::FrameExtents(window);
+    return win::Available() ? win::FrameExtents(window) : x11::FrameExtents(window);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/hotkey.h"
 
 #include "platform/dbus/dbus.h"
+#include "platform/win/win.h"
 #include "platform/x11/x11.h"
 
 #include <QGuiApplication>
@@ -34,6 +35,8 @@ QString combinationName(unsigned modifiers, QChar key, const std::array<const ch
 // The backends in the order they serve: a backend the build left out says it is not available.
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
+    if (win::Available())
+        return win::RegisterHotKey(window, id, modifiers, virtualKey);
     if (waylandSession() && dbus::Available())
         return dbus::RegisterHotKey(window, id, modifiers, virtualKey);
     if (x11::Available())
@@ -48,7 +51,8 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
 bool UnregisterHotKey(HWND window, int id)
 {
     const bool fromPortal = dbus::UnregisterHotKey(window, id);
-    return x11::UnregisterHotKey(window, id) || fromPortal;
+    const bool fromWindows = win::UnregisterHotKey(window, id);
+    return x11::UnregisterHotKey(window, id) || fromPortal || fromWindows;
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/settingsstore.h"
 
 #include "platform/identity.h"
+#include "platform/win/win.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,25 +16,23 @@ QString keyPath(QString section, const QString &key)
     return section.replace(QLatin1Char('\\'), QLatin1Char('/')) + QLatin1Char('/') + key;
 }
 
+// Windows keeps it in the registry, private to the user by itself; elsewhere a file.
 QSettings::Format storeFormat()
 {
-#ifdef Q_OS_WIN
-    return QSettings::NativeFormat;
-#else
-    return QSettings::IniFormat;
-#endif
+    return win::Available() ? QSettings::NativeFormat : QSettings::IniFormat;
 }
 
 // The file holds the password: only its owner may read it, also when it was made elsewhere with
 // wider permissions.
-void keepPrivate([[maybe_unused]] const QString &path)
+void keepPrivate(const QSettings &store)
 {
-#ifndef Q_OS_WIN
+    if (store.format() != QSettings::IniFormat)
+        return;
+    const QString path = store.fileName();
     const QFileDevice::Permissions wider = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     if (QFile::permissions(path) & wider)
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-#endif
 }
 
 } // namespace
@@ -42,7 +41,7 @@ QString GetSetting(const QString &appName, const QString &section, const QString
                    const QString &defaultValue)
 {
     const QSettings store(storeFormat(), QSettings::UserScope, CompanyName(), appName);
-    keepPrivate(store.fileName());
+    keepPrivate(store);
     return store.value(keyPath(section, key), defaultValue).toString();
 }
 
@@ -50,17 +49,17 @@ void SaveSetting(const QString &appName, const QString &section, const QString &
                  const QString &value)
 {
     QSettings store(storeFormat(), QSettings::UserScope, CompanyName(), appName);
-#ifndef Q_OS_WIN
     // The file holds the password: make it private before anything is written to it. The atomic
     // save that follows keeps the permissions of the file it replaces.
-    const QString path = store.fileName();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!QFile::exists(path)) {
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
+    if (store.format() == QSettings::IniFormat) {
+        const QString path = store.fileName();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!QFile::exists(path)) {
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+        }
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-#endif
     store.setValue(keyPath(section, key), value);
     store.sync();
 }

@@ -1,5 +1,7 @@
 #include "platform/shell.h"
 
+#include "platform/win/win.h"
+
 #include <QProcess>
 #include <QWidget>
 
@@ -43,6 +45,11 @@ void ShellExecute(const QString &address)
 {
     if (opener()) {
         opener()(address);
+        return;
+    }
+    if (win::Available()) {
+        if (!win::ShellExecute(address))
+            qWarning("Lexorn could not open %s", qUtf8Printable(address));
         return;
     }
     // BROWSER's commands in turn, then the desktop's handler; mail goes to the desktop's mail

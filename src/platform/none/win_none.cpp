@@ -1,0 +1,31 @@
+#include "platform/win/win.h"
+
+// Stands in for the Windows backend in a build for another system.
+namespace platform::win {
+
+bool Available()
+{
+    return false;
+}
+
+bool RegisterHotKey(HWND, int, unsigned, unsigned)
+{
+    return false;
+}
+
+bool UnregisterHotKey(HWND, int)
+{
+    return false;
+}
+
+QMargins FrameExtents(QWidget *)
+{
+    return {};
+}
+
+bool ShellExecute(const QString &)
+{
+    return false;
+}
+
+} // namespace platform::win

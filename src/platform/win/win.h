@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/windowproc.h"
+
+#include <QMargins>
+#include <QString>
+
+// The Windows backend: the Win32 calls themselves. Where the build is not for Windows,
+// none/win_none.cpp answers for it.
+namespace platform::win {
+
+// True in a build for Windows.
+bool Available();
+// ::RegisterHotKey on the window's native handle; WM_HOTKEY comes back through a native event
+// filter to the window's current procedure.
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool UnregisterHotKey(HWND window, int id);
+// The frame Windows will put around the window, from its styles (AdjustWindowRectEx).
+QMargins FrameExtents(QWidget *window);
+// ShellExecuteW with "open": the user's handler for the address, exactly as given.
+bool ShellExecute(const QString &address);
+
+} // namespace platform::win
