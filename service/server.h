@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accounts/passwordqueue.h"
 #include "accounts/passwords.h"
 #include "accounts/reportqueue.h"
 #include "accounts/throttle.h"
@@ -8,7 +9,6 @@
 #include "endpoints/provider.h"
 #include "endpoints/settingsendpoint.h"
 #include "http/exchange.h"
-#include "pool.h"
 
 #include <QHttpServer>
 #include <QObject>

@@ -1,13 +1,13 @@
 #include "endpoints/pages.h"
 
 #include "accounts/accountrules.h"
+#include "accounts/passwordqueue.h"
 #include "accounts/passwords.h"
 #include "accounts/reportqueue.h"
 #include "accounts/storage.h"
 #include "accounts/throttle.h"
 #include "endpoints/provider.h"
 #include "http/html.h"
-#include "pool.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>

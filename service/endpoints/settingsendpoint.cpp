@@ -1,10 +1,10 @@
 #include "endpoints/settingsendpoint.h"
 
+#include "accounts/passwordqueue.h"
 #include "accounts/passwords.h"
 #include "accounts/storage.h"
 #include "accounts/throttle.h"
 #include "http/html.h"
-#include "pool.h"
 
 #include <QHttpServerRequest>
 
