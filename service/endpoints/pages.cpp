@@ -8,6 +8,7 @@
 #include "accounts/throttle.h"
 #include "endpoints/provider.h"
 #include "http/html.h"
+#include "http/requestdecoding.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>
@@ -104,7 +105,7 @@ void Pages::signup(const QHttpServerRequest &request, const SharedExchange &exch
         exchange->sendHtml(Exchange::Status::Ok, signupForm(QString(), QString()));
         return;
     }
-    const QHash<QString, QString> fields = html::formFields(request.body());
+    const QHash<QString, QString> fields = decode::formFields(request.body());
     const QString email = fields.value(QStringLiteral("email")).trimmed();
     const QString password = fields.value(QStringLiteral("password"));
     QString problem = emailProblem(email);
@@ -189,7 +190,7 @@ void Pages::banner(const QHttpServerRequest &request, const SharedExchange &exch
                                           paragraph(QStringLiteral("Translations by Apertium."))));
         return;
     }
-    const QHash<QString, QString> fields = html::formFields(request.body());
+    const QHash<QString, QString> fields = decode::formFields(request.body());
     const QStringList names = {QStringLiteral("userid"), QStringLiteral("src_lang"),
                                QStringLiteral("dest_lang"), QStringLiteral("text")};
     for (const QString &name : names) {
@@ -242,9 +243,9 @@ void Pages::banner(const QHttpServerRequest &request, const SharedExchange &exch
 void Pages::findTranslator(const QHttpServerRequest &request, const SharedExchange &exchange)
 {
     const QString source =
-        html::queryValue(request, QStringLiteral("src_lang")).left(ReportCodeLimit);
+        decode::queryValue(request, QStringLiteral("src_lang")).left(ReportCodeLimit);
     const QString target =
-        html::queryValue(request, QStringLiteral("trg_lang")).left(ReportCodeLimit);
+        decode::queryValue(request, QStringLiteral("trg_lang")).left(ReportCodeLimit);
     QString rows;
     for (const Translator &translator : m_config.translators) {
         if (translator.source != source || translator.target != target)
