@@ -15,7 +15,8 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
       m_passwords(config.passwordQueue, config.passwordQueuePerClient),
       m_provider(config, engine, installedModes),
       m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
-      m_pages(config, m_provider, storage, m_reportQueue, m_throttle, m_reports, m_passwords, this)
+      m_signup(config, storage, m_throttle, m_passwords, this),
+      m_report(config, m_provider, m_reportQueue, m_reports), m_pages(config)
 {
     addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
         m_pages.index(request, exchange);
@@ -30,7 +31,7 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
              });
     addRoute(
         QStringLiteral("/lexorn/signup.php"), true,
-        [this](const auto &request, const auto &exchange) { m_pages.signup(request, exchange); });
+        [this](const auto &request, const auto &exchange) { m_signup.handle(request, exchange); });
     // The program's views may post to any of their pages.
     addRoute(
         QStringLiteral("/lexorn/welcome.php"), true,
@@ -41,7 +42,7 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
              });
     addRoute(
         QStringLiteral("/lexorn/banner.php"), true,
-        [this](const auto &request, const auto &exchange) { m_pages.banner(request, exchange); });
+        [this](const auto &request, const auto &exchange) { m_report.handle(request, exchange); });
     addRoute(QStringLiteral("/lexorn/findtran.php"), false,
              [this](const auto &request, const auto &exchange) {
                  m_pages.findTranslator(request, exchange);
@@ -110,7 +111,7 @@ bool Server::listen(QString &error)
     m_tcp->attach(&m_http);
     m_base = m_config.publicBase(m_tcp->serverPort());
     m_settings.setProviders(m_base, m_provider.offered(m_base));
-    m_pages.setBase(m_base);
+    m_report.setBase(m_base);
     return true;
 }
 

@@ -7,7 +7,9 @@
 #include "config/config.h"
 #include "endpoints/pages.h"
 #include "endpoints/provider.h"
+#include "endpoints/reportendpoint.h"
 #include "endpoints/settingsendpoint.h"
+#include "endpoints/signupendpoint.h"
 #include "http/exchange.h"
 
 #include <QHttpServer>
@@ -54,6 +56,8 @@ private:
     PasswordQueue m_passwords;
     ProviderEndpoint m_provider;
     SettingsEndpoint m_settings;
+    SignupEndpoint m_signup;
+    ReportEndpoint m_report;
     Pages m_pages;
     QHttpServer m_http;
     GuardedServer *m_tcp = nullptr;

@@ -15,4 +15,9 @@ QString page(const QString &title, const QString &body)
         .arg(escape(title), body);
 }
 
+QString paragraph(const QString &html)
+{
+    return QStringLiteral("<p>%1</p>").arg(html);
+}
+
 } // namespace html

@@ -10,4 +10,6 @@ QString escape(const QString &text);
 // scripts, no style sheets, tables for layout.
 QString page(const QString &title, const QString &body);
 
+QString paragraph(const QString &html);
+
 } // namespace html
