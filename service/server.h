@@ -45,8 +45,14 @@ Q_SIGNALS:
     void drained();
 
 private:
-    using Handler = std::function<void(const QHttpServerRequest &, const SharedExchange &)>;
-    void addRoute(const QString &path, bool allowPost, Handler handler);
+    // One path, the methods it takes and what answers them.
+    struct Route
+    {
+        QByteArrayList methods;
+        QString path;
+        std::function<void(const QHttpServerRequest &, const SharedExchange &)> handler;
+    };
+    void addRoute(const Route &route);
 
     const ServiceConfig &m_config;
     CredentialCache m_cache;
