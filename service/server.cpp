@@ -7,6 +7,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
+
 Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
                const QStringList &installedModes, QObject *parent)
     : QObject(parent), m_config(config), m_reportQueue(storage, config.reportQueue),
@@ -76,14 +78,14 @@ void Server::addRoute(const Route &route)
 bool Server::listen(QString &error)
 {
     RequestLimits limits;
-    limits.headMilliseconds = m_config.headTimeoutSeconds * 1000;
-    limits.bodyMilliseconds = m_config.bodyTimeoutSeconds * 1000;
-    limits.connections = m_config.maxConnections;
-    limits.connectionsPerClient = m_config.maxConnectionsPerClient;
+    limits.headTimeout = std::chrono::seconds(m_config.headTimeoutSeconds);
+    limits.bodyTimeout = std::chrono::seconds(m_config.bodyTimeoutSeconds);
+    limits.maximumConnections = m_config.maxConnections;
+    limits.maximumConnectionsPerHost = m_config.maxConnectionsPerClient;
     limits.trustedProxies = m_config.trustedProxies;
     // A connection waiting for its translation is not idle.
-    limits.idleMilliseconds =
-        qMax(limits.idleMilliseconds, (m_config.apertiumTimeoutSeconds + 10) * 1000);
+    limits.keepAliveTimeout = std::max<std::chrono::milliseconds>(
+        limits.keepAliveTimeout, std::chrono::seconds(m_config.apertiumTimeoutSeconds + 10));
     m_tcp = new GuardedServer(limits, this);
     // A flood of connections must not fill the queue of those not yet accepted: a client whose
     // connection attempt is dropped there tries again only a second later.
