@@ -2,6 +2,7 @@
 #include "support/service.h"
 #include "support/testmain.h"
 
+#include <QSqlQuery>
 #include <QUuid>
 
 #include <map>
@@ -9,7 +10,7 @@
 
 // Accounts and banner reports of the real lexorn-service, on SQLite and on the PostgreSQL server
 // LEXORN_TEST_PG names (scripts/pg-cluster start DIR PORT makes one): signed up, signed in,
-// administered from the command line, and guarded against guessing.
+// administered from the command line, guarded against guessing, and kept through an outage.
 class tst_Accounts : public QObject
 {
     Q_OBJECT
@@ -22,6 +23,7 @@ class tst_Accounts : public QObject
     static inline const QByteArray ReportId = QUuid::createUuid().toByteArray(QUuid::Id128);
     std::map<QString, std::unique_ptr<Service>> services; // one per database, kept
     Service *service = nullptr;
+    QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE");
 
 private Q_SLOTS:
     void initTestCase_data()
@@ -139,6 +141,53 @@ private Q_SLOTS:
             sendRaw(limited.port, get(signIn("nobody@lexorn.example", "guess-5")), "127.0.0.6");
         QVERIFY(rawHttp(limited.port, get(signIn("no@lexorn.example", "guess-6")), "127.0.0.6")
                     .startsWith("HTTP/1.1 503 "));
+    }
+
+    void reportQueue_data()
+    {
+        columns<QString>({"then"});
+        dataRow("written once free", QString("free"));
+        dataRow("written on SIGTERM", QString("stop"));
+        dataRow("counted on SIGTERM", QString("lost"));
+    }
+
+    // Reports wait in order, as many as report_queue, while the database cannot take them (here
+    // an SQLite file that another writer holds; tests/service/faults.py stops a PostgreSQL server
+    // instead), until it takes them again, at the latest on SIGTERM; then those it still cannot
+    // take are counted in the log.
+    void reportQueue()
+    {
+        QFETCH_GLOBAL(QString, database);
+        if (database.startsWith("postgresql:"))
+            QSKIP("the outage here is an SQLite file held");
+        auto [then] = fetch<QString>("then");
+        QTemporaryDir engine;
+        Service queued(withEcho(engine) + "[accounts]\nreport_queue = 3\n");
+        writer.setDatabaseName(queued.dir.filePath("demo.sqlite"));
+        QVERIFY(queued.start() && writer.open() && QSqlQuery(writer).exec("BEGIN EXCLUSIVE"));
+        const auto reports = [&] { // their texts, a line each, in their order
+            queued.run({"--list-reports"});
+            return QString(queued.output).remove(QRegularExpression("(?m)^.*\t"));
+        };
+        QByteArray got, form = "userid=1&src_lang=en&dest_lang=es&text=r";
+        for (const char n : {'1', '2', '3', '4'})
+            got += rawHttp(queued.port, post(form + n)).left(13);
+        QCOMPARE(got, "HTTP/1.1 200 HTTP/1.1 200 HTTP/1.1 200 HTTP/1.1 503 ");
+        QSqlQuery(writer).exec(then == "lost" ? "SELECT 1" : "COMMIT"); // let go, or hold on
+        if (then == "free")
+            QTRY_COMPARE_WITH_TIMEOUT(reports(), "r1\nr2\nr3\n", 10000);
+        // Under way when SIGTERM comes, and answered all the same.
+        const auto held = sendRaw(queued.port, translate("slow"));
+        QTest::qWait(500);
+        queued.process.terminate();
+        QVERIFY(held->waitForReadyRead(10000) && held->readAll().startsWith("HTTP/1.1 200 ") &&
+                queued.process.waitForFinished(10000) && queued.process.exitCode() == 0);
+        QSqlQuery(writer).exec("COMMIT");
+        QCOMPARE(reports(), then == "lost" ? "" : "r1\nr2\nr3\n");
+        QVERIFY(queued.log().contains("database is locked") && // the first line says why
+                queued.written.contains(then == "lost"
+                                            ? "3 reports kept in memory are lost"
+                                            : "the 3 reports kept in memory are written"));
     }
 
     // Hashes stored by any version still match: PBKDF2-HMAC-SHA256 over the UTF-8 password.

@@ -1,9 +1,11 @@
+#include "http/exchange.h"
 #include "support/service.h"
 #include "support/testmain.h"
 
 // The real lexorn-service, sent bytes as they are: the guard that frames requests and refuses
 // those that break the rules (the query's limit is a sign-in's, in tst_accounts), the routes, and
-// the reading of the program's UTF-8.
+// the reading of the program's UTF-8. And which client a request comes from, behind trusted
+// proxies (10.0.0.1 and 10.0.0.2) or not.
 class tst_Http : public QObject
 {
     Q_OBJECT
@@ -70,6 +72,34 @@ private Q_SLOTS:
             slow->write("X: 1\r\n");
         const QByteArray answer = slow->readAll();
         QVERIFY2(answer.startsWith("HTTP/1.1 408 "), answer.constData());
+    }
+
+    void client_data()
+    {
+        columns<QString, QByteArrayList, QString>({"peer", "forwarded", "client"});
+        const auto via = [](const char *name, const char *peer, const QByteArrayList &forwarded,
+                            const char *client) {
+            QTest::newRow(name) << QString(peer) << forwarded << QString(client);
+        };
+        via("untrusted peer", "192.0.2.9", {"203.0.113.5"}, "192.0.2.9");
+        via("through a proxy", "10.0.0.1", {"203.0.113.5"}, "203.0.113.5");
+        via("without a header", "10.0.0.1", {}, "10.0.0.1");
+        // What the client itself wrote before the proxy's entry is not believed.
+        via("made-up entries", "10.0.0.1", {"1.1.1.1, 203.0.113.5"}, "203.0.113.5");
+        via("two proxies", "10.0.0.1", {"1.1.1.1", "203.0.113.5 ,10.0.0.2"}, "203.0.113.5");
+        via("not an address", "10.0.0.1", {"1.1.1.1, bogus"}, "10.0.0.1");
+    }
+
+    void client()
+    {
+        const auto [peer, forwarded, client] =
+            fetch<QString, QByteArrayList, QString>("peer", "forwarded", "client");
+        QList<std::pair<QByteArray, QByteArray>> headers = {{"Host", "a"}};
+        for (const QByteArray &value : forwarded)
+            headers.append({"X-Forwarded-For", value});
+        QCOMPARE(clientAddress(QHostAddress(peer), headers,
+                               {QHostAddress("10.0.0.1"), QHostAddress("10.0.0.2")}),
+                 QHostAddress(client));
     }
 };
 
