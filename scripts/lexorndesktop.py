@@ -390,7 +390,9 @@ class Service:
         self.config = self.work / "service.ini"
         self.config.write_text(config_text, encoding="utf-8")
         self.log = self.work / "service.log"
-        self.command = [str(program), "--config", str(self.config), "--port", "0"]
+        # It runs in the folder: a path relative to ours would not find it.
+        program = os.path.abspath(program) if os.sep in str(program) else str(program)
+        self.command = [program, "--config", str(self.config), "--port", "0"]
         self.process = None
 
     def start(self, timeout=60, **popen):
