@@ -2,13 +2,13 @@
 // back the same when the fields are encoded again, and the account rules take any field.
 #include "accounts/accountrules.h"
 #include "fuzzsupport.h"
-#include "http/html.h"
+#include "http/requestdecoding.h"
 
 #include <QUrl>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QHash<QString, QString> fields = html::formFields(fuzz::bytes(data, size));
+    const QHash<QString, QString> fields = decode::formFields(fuzz::bytes(data, size));
 
     QByteArray again;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             again += '&';
         again += QUrl::toPercentEncoding(it.key()) + '=' + QUrl::toPercentEncoding(it.value());
     }
-    FUZZ_CHECK(html::formFields(again) == fields);
+    FUZZ_CHECK(decode::formFields(again) == fields);
 
     const QString email = fields.value(QStringLiteral("email")).trimmed();
     const QString password = fields.value(QStringLiteral("password"));

@@ -3,6 +3,7 @@
 // text the program encodes must arrive as it was.
 #include "fuzzsupport.h"
 #include "http/html.h"
+#include "http/requestdecoding.h"
 #include "translation/modtranslate.h"
 
 #include <QUrl>
@@ -20,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         QStringLiteral("src_lang"), QStringLiteral("trg_lang"),
     };
     for (const QString &key : keys) {
-        const QString value = html::queryValue(url, key);
+        const QString value = decode::queryValue(url, key);
         // A value goes back into pages escaped, and into addresses percent-encoded: both must
         // give back exactly what was read.
         const QString escaped = html::escape(value);
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         again.addQueryItem(key, QString::fromLatin1(QUrl::toPercentEncoding(value)));
         QUrl back;
         back.setQuery(again);
-        FUZZ_CHECK(html::queryValue(back, key) == value);
+        FUZZ_CHECK(decode::queryValue(back, key) == value);
     }
 
     // What the program sends arrives as the text it was.
@@ -37,6 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QUrl sent;
     sent.setQuery(QStringLiteral("text=") +
                   modTranslate::UrlEncode(modTranslate::Utf8Encode(text)));
-    FUZZ_CHECK(html::queryValue(sent, QStringLiteral("text")) == text);
+    FUZZ_CHECK(decode::queryValue(sent, QStringLiteral("text")) == text);
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
+
 Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine *engine,
                const QStringList &installedModes, QObject *parent)
     : QObject(parent), m_config(config), m_reportQueue(storage, config.reportQueue),
@@ -15,37 +17,30 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
       m_passwords(config.passwordQueue, config.passwordQueuePerClient),
       m_provider(config, engine, installedModes),
       m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
-      m_pages(config, m_provider, storage, m_reportQueue, m_throttle, m_reports, m_passwords, this)
+      m_signup(config, storage, m_throttle, m_passwords, this),
+      m_report(config, m_provider, m_reportQueue, m_reports), m_pages(config)
 {
-    addRoute(QStringLiteral("/"), false, [this](const auto &request, const auto &exchange) {
-        m_pages.index(request, exchange);
-    });
-    addRoute(QStringLiteral("/lexorn/settings.php"), false,
-             [this](const auto &request, const auto &exchange) {
-                 m_settings.handle(request, exchange);
-             });
-    addRoute(QStringLiteral("/lexorn/translate.php"), false,
-             [this](const auto &request, const auto &exchange) {
-                 m_provider.handle(request, exchange);
-             });
-    addRoute(
-        QStringLiteral("/lexorn/signup.php"), true,
-        [this](const auto &request, const auto &exchange) { m_pages.signup(request, exchange); });
+    const QByteArrayList read = {QByteArrayLiteral("GET"), QByteArrayLiteral("HEAD")};
     // The program's views may post to any of their pages.
-    addRoute(
-        QStringLiteral("/lexorn/welcome.php"), true,
-        [this](const auto &request, const auto &exchange) { m_pages.welcome(request, exchange); });
-    addRoute(QStringLiteral("/lexorn/translating.php"), true,
-             [this](const auto &request, const auto &exchange) {
-                 m_pages.translating(request, exchange);
-             });
-    addRoute(
-        QStringLiteral("/lexorn/banner.php"), true,
-        [this](const auto &request, const auto &exchange) { m_pages.banner(request, exchange); });
-    addRoute(QStringLiteral("/lexorn/findtran.php"), false,
-             [this](const auto &request, const auto &exchange) {
-                 m_pages.findTranslator(request, exchange);
-             });
+    const QByteArrayList posted = read + QByteArrayList{QByteArrayLiteral("POST")};
+    const Route routes[] = {
+        {read, QStringLiteral("/"), std::bind_front(&Pages::index, &m_pages)},
+        {read, QStringLiteral("/lexorn/settings.php"),
+         std::bind_front(&SettingsEndpoint::handle, &m_settings)},
+        {read, QStringLiteral("/lexorn/translate.php"),
+         std::bind_front(&ProviderEndpoint::handle, &m_provider)},
+        {posted, QStringLiteral("/lexorn/signup.php"),
+         std::bind_front(&SignupEndpoint::handle, &m_signup)},
+        {posted, QStringLiteral("/lexorn/welcome.php"), std::bind_front(&Pages::welcome, &m_pages)},
+        {posted, QStringLiteral("/lexorn/translating.php"),
+         std::bind_front(&Pages::translating, &m_pages)},
+        {posted, QStringLiteral("/lexorn/banner.php"),
+         std::bind_front(&ReportEndpoint::handle, &m_report)},
+        {read, QStringLiteral("/lexorn/findtran.php"),
+         std::bind_front(&Pages::findTranslator, &m_pages)},
+    };
+    for (const Route &route : routes)
+        addRoute(route);
     m_http.setMissingHandler(
         [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
             m_pages.notFound(
@@ -59,25 +54,21 @@ Server::~Server()
     QThreadPool::globalInstance()->waitForDone();
 }
 
-void Server::addRoute(const QString &path, bool allowPost, Handler handler)
+void Server::addRoute(const Route &route)
 {
-    const QString pattern = QStringLiteral("^%1$").arg(QRegularExpression::escape(path));
-    m_http.route(pattern, [this, allowPost, handler](const QHttpServerRequest &request,
-                                                     QHttpServerResponder &&responder) {
+    const QString pattern = QStringLiteral("^%1$").arg(QRegularExpression::escape(route.path));
+    m_http.route(pattern, [this, route](const QHttpServerRequest &request,
+                                        QHttpServerResponder &&responder) {
         auto exchange =
             std::make_shared<Exchange>(request, std::move(responder), m_config.trustedProxies);
         if (m_draining)
             exchange->closeAfter(); // so that the balancer sends nothing more this way
-        const auto method = request.method();
-        if (method == QHttpServerRequest::Method::Get ||
-            method == QHttpServerRequest::Method::Head ||
-            (allowPost && method == QHttpServerRequest::Method::Post)) {
-            handler(request, exchange);
+        if (route.methods.contains(exchange->method())) {
+            route.handler(request, exchange);
             return;
         }
-        exchange->addHeader(QByteArrayLiteral("Allow"), allowPost
-                                                            ? QByteArrayLiteral("GET, HEAD, POST")
-                                                            : QByteArrayLiteral("GET, HEAD"));
+        exchange->addHeader(QByteArrayLiteral("Allow"),
+                            route.methods.join(QByteArrayLiteral(", ")));
         exchange->send(Exchange::Status::MethodNotAllowed,
                        QByteArrayLiteral("text/plain; charset=utf-8"),
                        QByteArrayLiteral("Method not allowed\n"));
@@ -87,14 +78,14 @@ void Server::addRoute(const QString &path, bool allowPost, Handler handler)
 bool Server::listen(QString &error)
 {
     RequestLimits limits;
-    limits.headMilliseconds = m_config.headTimeoutSeconds * 1000;
-    limits.bodyMilliseconds = m_config.bodyTimeoutSeconds * 1000;
-    limits.connections = m_config.maxConnections;
-    limits.connectionsPerClient = m_config.maxConnectionsPerClient;
+    limits.headTimeout = std::chrono::seconds(m_config.headTimeoutSeconds);
+    limits.bodyTimeout = std::chrono::seconds(m_config.bodyTimeoutSeconds);
+    limits.maximumConnections = m_config.maxConnections;
+    limits.maximumConnectionsPerHost = m_config.maxConnectionsPerClient;
     limits.trustedProxies = m_config.trustedProxies;
     // A connection waiting for its translation is not idle.
-    limits.idleMilliseconds =
-        qMax(limits.idleMilliseconds, (m_config.apertiumTimeoutSeconds + 10) * 1000);
+    limits.keepAliveTimeout = std::max<std::chrono::milliseconds>(
+        limits.keepAliveTimeout, std::chrono::seconds(m_config.apertiumTimeoutSeconds + 10));
     m_tcp = new GuardedServer(limits, this);
     // A flood of connections must not fill the queue of those not yet accepted: a client whose
     // connection attempt is dropped there tries again only a second later.
@@ -110,7 +101,7 @@ bool Server::listen(QString &error)
     m_tcp->attach(&m_http);
     m_base = m_config.publicBase(m_tcp->serverPort());
     m_settings.setProviders(m_base, m_provider.offered(m_base));
-    m_pages.setBase(m_base);
+    m_report.setBase(m_base);
     return true;
 }
 

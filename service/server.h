@@ -1,14 +1,16 @@
 #pragma once
 
+#include "accounts/passwordqueue.h"
 #include "accounts/passwords.h"
 #include "accounts/reportqueue.h"
 #include "accounts/throttle.h"
 #include "config/config.h"
 #include "endpoints/pages.h"
 #include "endpoints/provider.h"
+#include "endpoints/reportendpoint.h"
 #include "endpoints/settingsendpoint.h"
+#include "endpoints/signupendpoint.h"
 #include "http/exchange.h"
-#include "pool.h"
 
 #include <QHttpServer>
 #include <QObject>
@@ -43,8 +45,14 @@ Q_SIGNALS:
     void drained();
 
 private:
-    using Handler = std::function<void(const QHttpServerRequest &, const SharedExchange &)>;
-    void addRoute(const QString &path, bool allowPost, Handler handler);
+    // One path, the methods it takes and what answers them.
+    struct Route
+    {
+        QByteArrayList methods;
+        QString path;
+        std::function<void(const QHttpServerRequest &, const SharedExchange &)> handler;
+    };
+    void addRoute(const Route &route);
 
     const ServiceConfig &m_config;
     CredentialCache m_cache;
@@ -54,6 +62,8 @@ private:
     PasswordQueue m_passwords;
     ProviderEndpoint m_provider;
     SettingsEndpoint m_settings;
+    SignupEndpoint m_signup;
+    ReportEndpoint m_report;
     Pages m_pages;
     QHttpServer m_http;
     GuardedServer *m_tcp = nullptr;

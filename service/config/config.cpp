@@ -428,6 +428,12 @@ const LanguageEntry *ServiceConfig::language(const QString &code) const
     return nullptr;
 }
 
+QString ServiceConfig::languageName(const QString &code) const
+{
+    const LanguageEntry *entry = language(code);
+    return entry ? entry->name : code;
+}
+
 QString ServiceConfig::publicBase(quint16 actualPort) const
 {
     if (!baseUrl.isEmpty())

@@ -94,6 +94,8 @@ struct ServiceConfig
 
     bool isPostgres() const;
     const LanguageEntry *language(const QString &code) const;
+    // The name a page shows; a code not listed stands for itself.
+    QString languageName(const QString &code) const;
     // The base address for a service that listens on port; never ends with '/'.
     QString publicBase(quint16 actualPort) const;
     static QString resolve(const QString &base, const QString &link);

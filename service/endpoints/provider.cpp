@@ -2,6 +2,7 @@
 
 #include "engine/engine.h"
 #include "http/html.h"
+#include "http/requestdecoding.h"
 
 #include <QCollator>
 #include <QHttpServerRequest>
@@ -111,9 +112,9 @@ QString ProviderEndpoint::failurePage(const QString &reason)
 
 void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExchange &exchange)
 {
-    const QString source = html::queryValue(request, QStringLiteral("src"));
-    const QString target = html::queryValue(request, QStringLiteral("dest"));
-    const QString text = html::queryValue(request, QStringLiteral("text"));
+    const QString source = decode::queryValue(request, QStringLiteral("src"));
+    const QString target = decode::queryValue(request, QStringLiteral("dest"));
+    const QString text = decode::queryValue(request, QStringLiteral("text"));
 
     const qsizetype found = m_byPair.value(pairKey(source, target), -1);
     if (found < 0) {

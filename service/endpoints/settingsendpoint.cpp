@@ -1,10 +1,10 @@
 #include "endpoints/settingsendpoint.h"
 
+#include "accounts/passwordqueue.h"
 #include "accounts/passwords.h"
 #include "accounts/storage.h"
 #include "accounts/throttle.h"
-#include "http/html.h"
-#include "pool.h"
+#include "http/requestdecoding.h"
 
 #include <QHttpServerRequest>
 
@@ -70,8 +70,8 @@ QByteArray SettingsEndpoint::answer(const Account &account) const
 void SettingsEndpoint::handle(const QHttpServerRequest &request, const SharedExchange &exchange)
 {
     // Any "version" is answered in the one format this service speaks; the program compares.
-    const QString username = html::queryValue(request, QStringLiteral("username"));
-    const QString password = html::queryValue(request, QStringLiteral("password"));
+    const QString username = decode::queryValue(request, QStringLiteral("username"));
+    const QString password = decode::queryValue(request, QStringLiteral("password"));
     const QByteArray loginError =
         errorAnswer("login", "The e-mail address or the password is not correct.");
     if (username.trimmed().isEmpty() || password.isEmpty() || username.size() > 320 ||

@@ -75,6 +75,12 @@ void Exchange::sendHtml(Status status, const QString &html)
     send(status, QByteArrayLiteral("text/html; charset=utf-8"), html.toUtf8());
 }
 
+void Exchange::sendRetryLater(int seconds, const QString &html)
+{
+    addHeader(QByteArrayLiteral("Retry-After"), QByteArray::number(seconds));
+    sendHtml(seconds > 0 ? Status::TooManyRequests : Status::ServiceUnavailable, html);
+}
+
 QHostAddress clientAddress(const QHostAddress &peer,
                            const QList<std::pair<QByteArray, QByteArray>> &headers,
                            const QList<QHostAddress> &trustedProxies)

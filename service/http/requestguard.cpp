@@ -123,9 +123,9 @@ void GuardedServer::incomingConnection(qintptr descriptor)
         return;
     }
     const QHostAddress peer = socket->peerAddress();
-    if (m_count->all >= m_limits.connections ||
+    if (m_count->all >= m_limits.maximumConnections ||
         (!m_limits.trustedProxies.contains(peer) &&
-         m_count->perClient.value(peer) >= m_limits.connectionsPerClient)) {
+         m_count->perClient.value(peer) >= m_limits.maximumConnectionsPerHost)) {
         logRequest(QByteArray(), QByteArray(), 503, 0);
         socket->write("HTTP/1.1 503 Service Unavailable\r\nRetry-After: 1\r\nContent-Length: "
                       "0\r\nConnection: close\r\n\r\n");
@@ -167,7 +167,7 @@ ConnectionGuard::ConnectionGuard(QTcpSocket *socket, const RequestLimits &limits
     connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::beforeServer);
     connect(socket, &QTcpSocket::bytesWritten, this, [this] { m_idle.start(); });
     m_idle.setSingleShot(true);
-    m_idle.setInterval(m_limits.idleMilliseconds);
+    m_idle.setInterval(m_limits.keepAliveTimeout);
     connect(&m_idle, &QTimer::timeout, this, &ConnectionGuard::idle);
     m_idle.start();
 }
@@ -238,7 +238,7 @@ void ConnectionGuard::scan(const char *data, qint64 size)
                 continue; // the HTTP server skips blank space between requests too
             if (m_line.isEmpty()) {
                 m_started.start();
-                m_deadline.start(m_limits.headMilliseconds);
+                m_deadline.start(m_limits.headTimeout);
             }
             if (c == '\n') {
                 if (!requestLineDone())
@@ -246,7 +246,7 @@ void ConnectionGuard::scan(const char *data, qint64 size)
                 continue;
             }
             m_line.append(c);
-            if (m_line.size() > m_limits.requestLine) {
+            if (m_line.size() > m_limits.maximumUrlSize) {
                 m_target = m_line.mid(m_line.indexOf(' ') + 1);
                 reject(414);
             }
@@ -257,7 +257,7 @@ void ConnectionGuard::scan(const char *data, qint64 size)
                 continue;
             }
             m_line.append(c);
-            if (++m_headerBytes > m_limits.headerBytes)
+            if (++m_headerBytes > m_limits.maximumTotalHeaderSize)
                 reject(431);
         }
     }
@@ -283,7 +283,7 @@ bool ConnectionGuard::requestLineDone()
         return false;
     }
     const qsizetype question = m_target.indexOf('?');
-    if (question >= 0 && m_target.size() - question - 1 > m_limits.query) {
+    if (question >= 0 && m_target.size() - question - 1 > m_limits.maximumQuerySize) {
         reject(414);
         return false;
     }
@@ -314,7 +314,7 @@ bool ConnectionGuard::headerLineDone()
         return headersDone();
     const QByteArray line = m_line;
     m_line.clear();
-    if (++m_headerCount > m_limits.headerCount) {
+    if (++m_headerCount > m_limits.maximumHeaderFieldCount) {
         reject(431);
         return false;
     }
@@ -368,7 +368,7 @@ bool ConnectionGuard::headersDone()
         reject(411);
         return false;
     }
-    if (m_contentLength > m_limits.body) {
+    if (m_contentLength > m_limits.maximumBodySize) {
         reject(413);
         return false;
     }
@@ -377,7 +377,7 @@ bool ConnectionGuard::headersDone()
         startNextRequest();
     } else {
         m_phase = Phase::Body;
-        m_deadline.start(m_limits.bodyMilliseconds);
+        m_deadline.start(m_limits.bodyTimeout);
     }
     return true;
 }

@@ -17,8 +17,7 @@ def click(desktop, *node):
 
 
 def outer_size(desktop, window):  # the client's size with the frame the window manager set
-    frame = desktop.output("xprop", "-id", str(window), "_NET_FRAME_EXTENTS").split("=")[1]
-    left, right, top, bottom = map(int, frame.split(","))
+    left, right, top, bottom = desktop.frame_extents(window)
     return desktop.client_area(window)[2] + left + right, desktop.client_area(window)[3] + top + bottom
 
 

@@ -1,18 +1,17 @@
-# What the desktop scenarios share: the virtual desktop of scripts/run-headless, a lexorn-service
-# of their own, Lexorn started against it, and the count of checks. A scenario stops at its first
-# failed check and ends with a line "N passed, M failed" for CI.
-import os
-import re
+# What the desktop scenarios share: the virtual desktop of scripts/lexorndesktop.py, a
+# lexorn-service of their own, Lexorn started against it, and the count of checks. A scenario stops
+# at its first failed check and ends with a line "N passed, M failed" for CI.
 import sys
-from importlib.machinery import SourceFileLoader
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-headless = SourceFileLoader("headless", str(ROOT / "scripts" / "run-headless")).load_module()
+sys.path.insert(0, str(ROOT / "scripts"))
+import lexorndesktop  # noqa: E402
+
 USER, PASSWORD = "demo@lexorn.example", "demo-password"
 
 
-class Scenario(headless.Desktop):
+class Scenario(lexorndesktop.Desktop):
     def __init__(self):
         self.lexorn, self.service, shots = sys.argv[1:]  # the binaries, the screenshots' folder
         super().__init__(shots)
@@ -29,8 +28,8 @@ class Scenario(headless.Desktop):
 
         try:
             self.wait(what, matches, timeout)
-        except headless.Failure:
-            raise headless.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
+        except lexorndesktop.Failure:
+            raise lexorndesktop.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
         self.passed += 1
         print(f"ok {self.passed}: {what}", flush=True)
         return self.got
@@ -42,22 +41,16 @@ class Scenario(headless.Desktop):
         self.key(keys)
 
     def start_service(self):
-        # The demo configuration with cheap password hashing, on a free port (the service, or
-        # scripts/balance with instances of it).
-        self.config = Path(self.work, "service.ini")
-        self.config.write_text((ROOT / "service/demo.ini").read_text().replace("100000", "1000"))
-        self.launch([self.service, "--config", self.config, "--port", "0"])
-        self.host = "127.0.0.1:" + self.wait("lexorn-service", lambda: re.findall(r" port (\d+) as ",
-            Path(self.work, Path(self.service).name + ".log").read_text()), 60)[0]
+        # The demo configuration with cheap password hashing (the service, or scripts/balance with
+        # instances of it).
+        self.served = lexorndesktop.Service(self.service, (ROOT / "service/demo.ini").read_text()
+                                            .replace("100000", "1000"), self.work)
+        self.processes.append(self.served.start(env=self.environment()))
+        self.host = self.served.host
 
     def start_bus(self):
-        # A session bus of our own with the accessibility bus on it, for Lexorn and for pyatspi.
-        bus = os.path.join(self.work, "bus")
-        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus = f"unix:path={bus}"
-        self.launch(["dbus-daemon", "--session", "--nofork", f"--address={self.bus}"])
-        self.wait("the session bus", lambda: os.path.exists(bus))
         global pyatspi
-        import pyatspi  # joins the bus named in the environment
+        pyatspi = super().start_bus(accessibility=True)
 
     def start_lexorn(self, signed_in, *arguments, **extra):
         config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store

@@ -73,7 +73,7 @@ def shell(desktop):
 
     # Killed, Lexorn leaves its lock and socket behind: they keep no one from starting. The tray
     # comes after it, as at a login where the panel starts late.
-    signins = lambda: open(f"{desktop.work}/lexorn-service.log").read().count("/settings.php")
+    signins = lambda: desktop.served.said().count("/settings.php")
     before = signins()
     lexorn.kill()
     (trayer := next(p for p in desktop.processes if p.args[0] == "trayer")).terminate()

@@ -5,11 +5,11 @@
 import re
 import subprocess
 import sys
-from importlib.machinery import SourceFileLoader
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-abuse = SourceFileLoader("abuse", str(ROOT / "bench" / "abuse")).load_module()
+sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
+import attacks  # noqa: E402
 ADDED = "[accounts]\npassword_iterations = 1000\n[service]\nmax_connections_per_client = 8\n"
 # By the start of an attack's name: what the attacker must have got, and all it may get (0: no
 # answer, when the service turns a connection away while the request is still being sent).
@@ -17,9 +17,9 @@ GOT = {"50 long": ({413}, {0, 413, 503}), "a 65,000": ({413}, {0, 413, 503}),
        "100 sign-ins": ({429}, None), "100 connections": ({"8 still waiting at the end"}, None),
        "3 pipelined": ({"in order"}, {"in order"}), "banner": ({200, 429}, None)}
 failed = 0
-for name, attack in abuse.ATTACKS:
-    with abuse.Service(sys.argv[1], ROOT / "service/demo.ini", ADDED) as service:
-        results, *_, seen = abuse.run(service, attack, 3)
+for name, attack in attacks.ATTACKS:
+    with attacks.service(sys.argv[1], ROOT / "service/demo.ini", ADDED) as service:
+        results, *_, seen = attacks.run(service, attack, 3)
         reports = subprocess.run([sys.argv[1], "--config", service.config, "--list-reports"],
                                  capture_output=True, check=True).stdout.decode()
     right = all(times and max(times) < float("inf") for times in results.values())
@@ -29,7 +29,7 @@ for name, attack in abuse.ATTACKS:
     ok = right and clean and all(wanted <= set(seen) and (allowed is None or set(seen) <= allowed)
                                  for key, (wanted, allowed) in GOT.items() if name.startswith(key))
     failed += not ok
-    print(f"{'ok  ' if ok else 'FAIL'} {name}: {abuse.summary(seen)[:300]}; well-behaved client "
+    print(f"{'ok  ' if ok else 'FAIL'} {name}: {attacks.summary(seen)[:300]}; well-behaved client "
           f"{'right' if right else 'wrong'}; reports {'clean' if clean else 'NOT CLEAN'}")
-print(f"{len(abuse.ATTACKS) - failed} passed, {failed} failed")
+print(f"{len(attacks.ATTACKS) - failed} passed, {failed} failed")
 sys.exit(failed > 0)

@@ -6,11 +6,11 @@
 # answered 200 is in the database. The demo account, made by the first instance, signs in through
 # the others. Prints a line per phase.
 import atexit, os, random, re, signal, subprocess, sys, tempfile, threading, time  # noqa: E401
-from importlib.machinery import SourceFileLoader
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-abuse = SourceFileLoader("abuse", str(ROOT / "bench" / "abuse")).load_module()
+sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
+import attacks  # noqa: E402
 work, pg = Path(tempfile.mkdtemp()), tempfile.mkdtemp(prefix="lexorn-faults-pg.")
 
 
@@ -40,7 +40,7 @@ phase, seen, stop = "steady", [], threading.Event()
 
 def ask(kind, path, body=None):
     began = phase
-    status, _, data = abuse.request(port, path, "127.0.0.1", "POST" if body else "GET", body)
+    status, _, data = attacks.request(port, path, "127.0.0.1", "POST" if body else "GET", body)
     unknown, away = kind == "unknown", {began, phase} & {"stopping", "outage", "starting"}
     good = data.startswith({"sign-in": b"valid:", "unknown": b"error:\tlogin"}.get(kind, b""))
     seen.append((began, kind, status, body, status == 200 and good and not (
@@ -49,9 +49,9 @@ def ask(kind, path, body=None):
 
 def client():
     while not stop.is_set():
-        ask("sign-in", abuse.signin_path("demo-password"))
-        ask("unknown", abuse.signin_path(f"not-the-password-{len(seen)}"))
-        ask("translation", abuse.translate_path(f"text {len(seen)}"))
+        ask("sign-in", attacks.signin_path("demo-password"))
+        ask("unknown", attacks.signin_path(f"not-the-password-{len(seen)}"))
+        ask("translation", attacks.translate_path(f"text {len(seen)}"))
         ask("report", "/lexorn/banner.php", f"userid=1&src_lang=en&dest_lang=es&text=r{len(seen)}")
 
 
@@ -61,7 +61,7 @@ for phase, fault, seconds in [
         ("stopping", lambda: run(ROOT / "scripts/pg-cluster", "down", pg), 0), ("outage", None, 3),
         ("starting", lambda: run(ROOT / "scripts/pg-cluster", "up", pg), 0), ("back", None, 2),
         ("SIGTERM", lambda: [threading.Thread(target=ask, args=(
-            "translation", abuse.translate_path("slow"))).start() for _ in range(4)], 0.5),
+            "translation", attacks.translate_path("slow"))).start() for _ in range(4)], 0.5),
         ("SIGTERM", lambda: os.kill(instances[1], signal.SIGTERM), 3), ("end", stop.set, 0)]:
     fault and fault()
     time.sleep(seconds)

@@ -23,29 +23,12 @@ void keep(QtMsgType, const QMessageLogContext &, const QString &message)
 
 } // namespace
 
-class TestEnginePool : public QObject
+class tst_EnginePool : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir folder;
     QStringList answers;
-
-    QString starts()
-    {
-        QFile file(folder.filePath("starts"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    void ask(EnginePool &pool, const QString &mode, const QString &text, int seconds = 10)
-    {
-        pool.translate(mode, text, QHostAddress::LocalHost,
-                       QDeadlineTimer(std::chrono::seconds(seconds)),
-                       [this](const EngineResult &result) {
-                           answers.append(result.outcome == EngineResult::Outcome::Translated
-                                              ? result.text
-                                              : "failed: " + result.detail);
-                       });
-    }
 
 private Q_SLOTS:
     void init()
@@ -62,33 +45,29 @@ private Q_SLOTS:
         // Texts go in order, "mode:text"; each case waits for every answer. Limits: engines per
         // mode, engines, idle seconds, MiB, texts before a restart.
         columns<QStringList, QList<int>, QString, QString>({"texts", "limits", "starts", "logs"});
-        using Limits = QList<int>;
-        dataRow("nothing runs before it is asked for", QStringList{"aa-bb:a", "aa-bb:b"},
-                Limits{2, 4, 60, 0, 0}, QString("aa-bb\n"),
-                QString("engine aa-bb started (1 running)"));
-        dataRow("a busy mode grows to its bound",
-                QStringList{"aa-bb:slow 1", "aa-bb:slow 2", "aa-bb:slow 3", "aa-bb:slow 4"},
-                Limits{2, 4, 60, 0, 0}, QString("aa-bb\naa-bb\n"),
-                QString("engine aa-bb started (2 running)"));
-        dataRow("nor at the cost of another mode's engine",
-                QStringList{"aa-bb:a", "bb-cc:b", "aa-bb:slow 1", "aa-bb:slow 2"},
-                Limits{2, 2, 60, 0, 0}, QString("aa-bb\nbb-cc\n"),
-                QString("engine bb-cc started (2 running)"));
-        dataRow("an idle engine ends", QStringList{"aa-bb:a"}, Limits{2, 4, 1, 0, 0},
-                QString("aa-bb\n"), QString("engine aa-bb ended: idle for 1 s, after 1 texts"));
-        dataRow("the one idle the longest gives way",
-                QStringList{"aa-bb:a", "bb-cc:b", "bb-cc:c", "cc-dd:d"}, Limits{1, 2, 60, 0, 0},
-                QString("aa-bb\nbb-cc\ncc-dd\n"),
-                QString("engine aa-bb ended: gave way to cc-dd at the bound of 2 engines"));
-        dataRow("and at the bound on memory", QStringList{"aa-bb:a", "bb-cc:b"},
-                Limits{1, 4, 60, 1, 0}, QString("aa-bb\nbb-cc\n"),
-                QString("engine aa-bb ended: gave way to bb-cc at the bound of 1 MiB"));
-        dataRow("a request waits for room", QStringList{"aa-bb:slow", "bb-cc:b"},
-                Limits{1, 1, 60, 0, 0}, QString("aa-bb\nbb-cc\n"),
-                QString("engine aa-bb ended: gave way to bb-cc"));
-        dataRow("a fresh engine takes over", QStringList{"aa-bb:a", "aa-bb:b", "aa-bb:c"},
-                Limits{1, 4, 60, 0, 2}, QString("aa-bb\naa-bb\n"),
-                QString("engine aa-bb ended: translated "));
+        const auto row = [](const char *name, const QStringList &texts, const QList<int> &limits,
+                            const char *starts, const char *logs) {
+            QTest::newRow(name) << texts << limits << QString(starts) << QString(logs);
+        };
+        row("nothing runs before it is asked for", {"aa-bb:a", "aa-bb:b"}, {2, 4, 60, 0, 0},
+            "aa-bb\n", "engine aa-bb started (1 running)");
+        row("a busy mode grows to its bound",
+            {"aa-bb:slow 1", "aa-bb:slow 2", "aa-bb:slow 3", "aa-bb:slow 4"}, {2, 4, 60, 0, 0},
+            "aa-bb\naa-bb\n", "engine aa-bb started (2 running)");
+        row("nor at the cost of another mode's engine",
+            {"aa-bb:a", "bb-cc:b", "aa-bb:slow 1", "aa-bb:slow 2"}, {2, 2, 60, 0, 0},
+            "aa-bb\nbb-cc\n", "engine bb-cc started (2 running)");
+        row("an idle engine ends", {"aa-bb:a"}, {2, 4, 1, 0, 0}, "aa-bb\n",
+            "engine aa-bb ended: idle for 1 s, after 1 texts");
+        row("the one idle the longest gives way", {"aa-bb:a", "bb-cc:b", "bb-cc:c", "cc-dd:d"},
+            {1, 2, 60, 0, 0}, "aa-bb\nbb-cc\ncc-dd\n",
+            "engine aa-bb ended: gave way to cc-dd at the bound of 2 engines");
+        row("and at the bound on memory", {"aa-bb:a", "bb-cc:b"}, {1, 4, 60, 1, 0},
+            "aa-bb\nbb-cc\n", "engine aa-bb ended: gave way to bb-cc at the bound of 1 MiB");
+        row("a request waits for room", {"aa-bb:slow", "bb-cc:b"}, {1, 1, 60, 0, 0},
+            "aa-bb\nbb-cc\n", "engine aa-bb ended: gave way to bb-cc");
+        row("a fresh engine takes over", {"aa-bb:a", "aa-bb:b", "aa-bb:c"}, {1, 4, 60, 0, 2},
+            "aa-bb\naa-bb\n", "engine aa-bb ended: translated ");
     }
 
     void pool()
@@ -100,20 +79,29 @@ private Q_SLOTS:
         QStringList expected;
         for (const QString &text : texts) {
             const QString mode = text.section(':', 0, 0), words = text.section(':', 1);
-            ask(pool, mode, words);
+            pool.translate(mode, words, QHostAddress::LocalHost,
+                           QDeadlineTimer(std::chrono::seconds(10)),
+                           [this](const EngineResult &result) {
+                               answers.append(result.outcome == EngineResult::Outcome::Translated
+                                                  ? result.text
+                                                  : "failed: " + result.detail);
+                           });
             expected.append(words + ' ' + mode);
             // Each after the one before has been answered, but for the slow ones.
             if (!words.startsWith("slow"))
                 QTRY_COMPARE(answers.size(), expected.size());
         }
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), texts.size(), 10000);
-        answers.sort(), expected.sort();
+        answers.sort();
+        expected.sort();
         QCOMPARE(answers, expected);
         QTRY_VERIFY2_WITH_TIMEOUT(logged.join('\n').contains(logs), logged.join('\n').toUtf8(),
                                   3000);
-        QCOMPARE(starts(), started);
+        QFile starts(folder.filePath("starts"));
+        QVERIFY(starts.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(starts.readAll()), started);
     }
 };
 
-LEXORN_TEST_MAIN(TestEnginePool)
+LEXORN_TEST_MAIN(tst_EnginePool)
 #include "tst_enginepool.moc"

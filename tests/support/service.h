@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/fakeapertium.h"
+#include "support/testmain.h"
 
 #include <QFile>
 #include <QProcess>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
+#include <memory>
 
 // Requests as Lexorn sends them, and the real lexorn-service they go to.
 
@@ -36,20 +39,32 @@ inline QByteArray translate(const QString &text, const QByteArray &pair = "src=e
     return get("/lexorn/translate.php?" + pair + "&text=" + QUrl::toPercentEncoding(text));
 }
 
-// Bytes sent as they are to 127.0.0.1:port (from a chosen address); what comes back until the
-// server closes, the answer is as long as it announced, or 10 s pass without a byte.
+// In every password sent, to show up in no answer, log or file.
+inline const QByteArray Secret = "Quokka";
+
+// Bytes sent as they are to 127.0.0.1:port (from a chosen address), the answer left to come.
+inline std::unique_ptr<QTcpSocket> sendRaw(quint16 port, const QByteArray &request,
+                                           const QString &from = {})
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    if (!from.isEmpty())
+        socket->bind(QHostAddress(from));
+    socket->connectToHost("127.0.0.1", port);
+    socket->write(request);
+    socket->waitForBytesWritten();
+    return socket;
+}
+
+// Bytes sent as they are; what comes back until the server closes, the answer is as long as it
+// announced, or 10 s pass without a byte.
 inline QByteArray rawHttp(quint16 port, const QByteArray &request, const QString &from = {})
 {
     static const QRegularExpression head(
         "(?i)^(?:[^\r]+\r\n)+?content-length: *(\\d+)\r\n(?:[^\r]+\r\n)*\r\n");
-    QTcpSocket socket;
-    if (!from.isEmpty())
-        socket.bind(QHostAddress(from));
-    socket.connectToHost("127.0.0.1", port);
-    socket.write(request);
+    const auto socket = sendRaw(port, request, from);
     QByteArray answer;
-    for (QRegularExpressionMatch m; socket.waitForReadyRead(10000);)
-        if ((m = head.match(QString::fromLatin1(answer += socket.readAll()))).hasMatch() &&
+    for (QRegularExpressionMatch m; socket->waitForReadyRead(10000);)
+        if ((m = head.match(QString::fromLatin1(answer += socket->readAll()))).hasMatch() &&
             answer.size() - m.capturedEnd() >= m.captured(1).toInt())
             break;
     return answer;
@@ -99,7 +114,8 @@ struct Service
         QProcess command;
         command.setProcessChannelMode(QProcess::MergedChannels);
         command.start(LEXORN_SERVICE_BIN, QStringList{"--config", config} + arguments);
-        command.write(input), command.closeWriteChannel();
+        command.write(input);
+        command.closeWriteChannel();
         const bool ended = command.waitForFinished(60000);
         output = command.readAll();
         return ended && command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
@@ -121,4 +137,21 @@ inline QString withEcho(const QTemporaryDir &folder)
                      "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
     return "[apertium]\nprogram = " + program +
            "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\n";
+}
+
+// Answers as data: the columns request, status and shows (what a part of the answer says).
+inline void row(const char *name, const QByteArray &sent, int status, const QByteArray &shows = {})
+{
+    QTest::newRow(name) << sent << status << shows;
+}
+
+// The current row's request, sent as it is to port: its answer has the row's status, shows what
+// the row says and never the Secret.
+inline void checkAnswer(quint16 port)
+{
+    const auto [sent, status, shows] =
+        fetch<QByteArray, int, QByteArray>("request", "status", "shows");
+    const QByteArray answer = rawHttp(port, sent);
+    QCOMPARE(answer.mid(9, 3).toInt(), status);
+    QVERIFY2(answer.contains(shows) && !answer.contains(Secret), answer.left(400).constData());
 }

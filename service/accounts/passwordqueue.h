@@ -6,24 +6,26 @@
 #include <QObject>
 #include <QThreadPool>
 
+#include <memory>
 #include <utility>
 
 // Runs work on the global thread pool and then on context's thread with its result. Nothing the
-// continuation captures is touched, copied or released on the pool's thread.
+// continuation captures is touched, copied or released on the pool's thread: the pool only moves
+// its one reference on, and a continuation that never runs (the service stopping meanwhile) is
+// released with its discarded call.
 template <typename Work, typename Then> void runInPool(QObject *context, Work work, Then then)
 {
-    auto pending = new Then(std::move(then));
-    QThreadPool::globalInstance()->start([context, work = std::move(work), pending]() mutable {
-        auto result = work();
-        QMetaObject::invokeMethod(
-            context,
-            [pending, result = std::move(result)]() mutable {
-                Then continuation = std::move(*pending);
-                delete pending;
-                continuation(std::move(result));
-            },
-            Qt::QueuedConnection);
-    });
+    auto pending = std::make_shared<Then>(std::move(then));
+    QThreadPool::globalInstance()->start(
+        [context, work = std::move(work), pending = std::move(pending)]() mutable {
+            auto result = work();
+            QMetaObject::invokeMethod(
+                context,
+                [pending = std::move(pending), result = std::move(result)]() mutable {
+                    (*pending)(std::move(result));
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 // Password derivations under way, bounded in all and per client: beyond that a request is turned
