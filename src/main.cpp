@@ -9,10 +9,10 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibrary>
 #include <QThreadPool>
 
 #include <cstdio>
-#include <dlfcn.h>
 #include <thread>
 
 namespace {
@@ -20,17 +20,13 @@ namespace {
 // Fontconfig parses its whole configuration (dozens of XML files) the first time a font is looked
 // up, and the splash screen looks one up before the tray icon can be shown. Started here, on the
 // other core, that work overlaps Qt's own start. Qt's font code has already brought the library
-// in; where it has not, there is nothing to prepare.
+// in; where there is none (Windows), there is nothing to prepare.
 void prepareFontsMeanwhile()
 {
-    void *fontconfig = dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_NOLOAD);
-    if (!fontconfig)
-        return;
     using Init = int (*)();
-    const auto init = reinterpret_cast<Init>(dlsym(fontconfig, "FcInit"));
-    if (init)
+    if (const auto init =
+            reinterpret_cast<Init>(QLibrary::resolve(QStringLiteral("fontconfig"), 1, "FcInit")))
         std::thread(init).detach();
-    dlclose(fontconfig);
 }
 
 } // namespace
