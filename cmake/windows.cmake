@@ -1,6 +1,5 @@
-# The Windows package: lexorn.exe linked whole (no runtime DLLs to ship) and its NSIS installer,
+# The Windows package: lexorn.exe and its NSIS installer,
 # LexornSetup-VERSION.exe, built by the target "installer" with Debian's makensis.
-target_link_options(lexorn PRIVATE -static)
 find_program(MAKENSIS makensis REQUIRED)
 set(LEXORN_INSTALLER ${PROJECT_BINARY_DIR}/LexornSetup-${PROJECT_VERSION}.exe)
 add_custom_command(OUTPUT ${LEXORN_INSTALLER}

@@ -27,6 +27,7 @@ except ImportError:  # only the portal needs it
     Gio = GLib = None
 
 SCREEN = (1280, 800)
+TWIPS = 15  # per pixel
 # sway refuses root, which CI is: the compositors run as nobody then.
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
 
@@ -201,6 +202,20 @@ class Desktop:
         found = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
                           self.output("xprop", "-id", str(window), "_NET_FRAME_EXTENTS"))
         return found and tuple(int(n) for n in found.groups())
+
+    def translation_window_places(self, window):
+        """Where a person clicks in the translation window, from its designed layout (twips)."""
+        x, y, _, height = self.client_area(window)
+        h = height * TWIPS
+        frame_from_height = h - 375 - 1815 - 375 - 600
+        combo_top = 120 + frame_from_height - 315 - 120
+        frame_to_top = h - 120 - 375 - 120 - 1815
+        px = lambda twips: twips // TWIPS
+        return {
+            "source": (x + px(120 + 120 + 600), y + px(120 + 600 + 300)),
+            "pairs": (x + px(120 + 1560 + 1000), y + px(combo_top + 150)),
+            "result": (x + px(120 + 120 + 600), y + px(frame_to_top + 360 + 300)),
+        }
 
     def tray_icon(self):
         """Lexorn's icon in trayer's panel as (window, x, y) of its centre, or None."""

@@ -12,6 +12,9 @@ using namespace platform;
 
 namespace modFrmTranslateText {
 
+// Qt for Windows declares a global HWND of its own.
+using platform::HWND;
+
 HWND TranslateWindowHandle = nullptr;
 WNDPROC PreviousTranslateWindowProc;
 

@@ -23,6 +23,7 @@ using namespace platform;
 class tst_Shell : public QObject
 {
     Q_OBJECT
+    using HWND = platform::HWND; // Qt for Windows declares a global one too
 
     static void settle()
     {

@@ -3,8 +3,6 @@
 #include <QWidget>
 
 // windows.h defines macros over the platform's own names: it comes last.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
 #include <windows.h>
 
 namespace platform::win {

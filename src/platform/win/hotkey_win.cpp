@@ -12,8 +12,6 @@
 #include <utility>
 
 // windows.h defines macros (WM_HOTKEY, MOD_WIN) over the platform's own names: it comes last.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
 #include <windows.h>
 #undef SendMessage
 

@@ -1,10 +1,10 @@
 #include "platform/win/win.h"
 
 // windows.h defines macros over the platform's own names: it comes last.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h> // after windows.h, which it needs
+#undef ShellExecute
 
 namespace platform::win {
 
