@@ -28,6 +28,12 @@ using Fault = LoopbackServer::Fault;
 using Answer = LoopbackServer::Answer;
 using Request = LoopbackServer::Request;
 
+#ifdef Q_OS_WIN
+// Wine's loopback reads tens of megabytes past a cap before the abort lands, and slowly: the caps
+// are measured where the sockets are the system's own.
+constexpr char LoopbackUnderWine[] = "the caps are measured on Linux";
+#endif
+
 // A view and its server; what it reported, as the program's handlers see it.
 struct View
 {
@@ -130,6 +136,10 @@ private Q_SLOTS:
     void settingsAndBanner()
     {
         auto [fault, description] = fetch<Fault, QString>("fault", "description");
+#ifdef Q_OS_WIN
+        if (fault == Fault::EndlessBody || fault == Fault::AnnouncedBody)
+            QSKIP(LoopbackUnderWine);
+#endif
         LoopbackServer server;
         server.failWith(fault);
         const auto address = [&](const QString &path) {
@@ -198,6 +208,9 @@ private Q_SLOTS:
     // The pictures of a page share one size cap, and one memory budget once decoded.
     void picturesOfOnePageShareTheirLimits()
     {
+#ifdef Q_OS_WIN
+        QSKIP(LoopbackUnderWine);
+#endif
         // A plain 2000 x 2000 picture: a few kilobytes of PNG, 16 MB once decoded.
         QImage picture(2000, 2000, QImage::Format_RGB32);
         picture.fill(Qt::darkGreen);
@@ -309,6 +322,9 @@ private Q_SLOTS:
     void settingsFileIsPrivate()
     {
         QFETCH(QString, made);
+#ifdef Q_OS_WIN
+        QSKIP("Windows keeps the settings in the user's own registry hive");
+#endif
         const QString path = SettingsLocation("Lexorn");
         QFile::remove(path);
         SaveSetting("Lexorn", "Login", "Password", "s3cret value");

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 using namespace platform;
@@ -148,7 +149,12 @@ private Q_SLOTS:
         QVERIFY(Shell_NotifyIcon(NIM_ADD, data));
         LoopbackServer server;
         server.setHandler([&](const LoopbackServer::Request &) {
-            if (AskRunningInstance("show"))
+            // From a thread of its own, as from a process of its own: under wine a pipe's write
+            // waits for its reader.
+            const std::unique_ptr<QThread> later(
+                QThread::create([] { AskRunningInstance("show"); }));
+            later->start();
+            while (!later->isFinished())
                 QTest::qWait(50);
             Q_EMIT owner.findChild<QSystemTrayIcon *>()->activated(QSystemTrayIcon::Trigger);
             settle();

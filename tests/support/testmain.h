@@ -1,13 +1,31 @@
 #pragma once
 
+#include "platform/identity.h"
+
 #include <QApplication>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <tuple>
 
+// Empties the program's settings store. On Windows it is the user's registry: under wine, the
+// build's own prefix.
+inline void clearSettings()
+{
+#ifdef Q_OS_WIN
+    QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\") + platform::CompanyName(),
+              QSettings::NativeFormat)
+        .clear();
+#else
+    QSettings(QSettings::IniFormat, QSettings::UserScope, platform::CompanyName(),
+              platform::AppTitle())
+        .clear();
+#endif
+}
+
 // Like QTEST_MAIN, but the settings store lives in a fresh temporary folder for the whole run,
-// so no test reads or writes the developer's own settings.
+// so no test reads or writes the developer's own settings; on Windows it starts empty.
 #define LEXORN_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
@@ -15,6 +33,7 @@
         qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());                                    \
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        clearSettings();                                                                           \
         TestClass test;                                                                            \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \

@@ -55,7 +55,7 @@ private Q_SLOTS:
     void init()
     {
         useSession({"1-2"});
-        QSettings(QSettings::IniFormat, QSettings::UserScope, CompanyName(), AppTitle()).clear();
+        clearSettings();
     }
 
     void cleanup()
@@ -173,6 +173,9 @@ private Q_SLOTS:
     // built to the first of BROWSER's commands that starts, for its %s; nothing without a pair.
     void findTranslator()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows hands addresses to ShellExecuteW, not to BROWSER");
+#endif
         QTemporaryDir folder; // this browser makes a file named by the address it is given
         qputenv("BROWSER", "/nonexistent/browser:touch %s");
         const auto unset = qScopeGuard([] { qunsetenv("BROWSER"); });

@@ -1,5 +1,6 @@
 #include "platform/win/win.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 
 // windows.h defines macros over the platform's own names: it comes last.
@@ -9,7 +10,8 @@ namespace platform::win {
 
 QMargins FrameExtents(QWidget *window)
 {
-    if (!window)
+    // Elsewhere (offscreen, say) there is no native window and no frame.
+    if (!window || QGuiApplication::platformName() != QLatin1String("windows"))
         return {};
     // The native window exists before it is shown once winId() is asked for, with the styles it
     // will be shown with.
