@@ -217,8 +217,9 @@ class Desktop:
             "result": (x + px(120 + 120 + 600), y + px(frame_to_top + 360 + 300)),
         }
 
-    def tray_icon(self):
-        """Lexorn's icon in trayer's panel as (window, x, y) of its centre, or None."""
+    def tray_icon(self, kind="lexorn"):
+        """The icon of that class (wine docks its icons as explorer.exe) in trayer's panel as
+        (window, x, y) of its centre, or None."""
         tree = self.output("xwininfo", "-root", "-tree")
         panel_depth = None
         for line in tree.splitlines():
@@ -231,7 +232,7 @@ class Desktop:
                 panel_depth = None
             if match.group(2) == "panel" and match.group(4) == "trayer":
                 panel_depth = depth
-            elif panel_depth is not None and match.group(3) == "lexorn":
+            elif panel_depth is not None and match.group(3) == kind:
                 width, height, x, y = (int(match.group(n)) for n in (5, 6, 7, 8))
                 return int(line.split()[0], 16), x + width // 2, y + height // 2
         return None

@@ -35,6 +35,12 @@ bool ClaimInstance()
     static QLockFile lock(lockName);
     // Held for the whole run, so its age says nothing; a lock whose process is gone is stale.
     lock.setStaleLockTime(0);
+    // A run that ended leaves its lock behind (EndProcess skips destructors). Where process ids
+    // come back at once, as under wine, this process may have the ended one's id, which Qt then
+    // takes for a live holder.
+    qint64 holder = 0;
+    if (lock.getLockInfo(&holder, nullptr, nullptr) && holder == QCoreApplication::applicationPid())
+        lock.removeStaleLockFile();
     // A folder Lexorn cannot write to must not keep it from starting.
     return lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/dbus/dbus.h"
 #include "platform/pump.h"
+#include "platform/win/win.h"
 
 #include <QApplication>
 #include <QHash>
@@ -154,8 +155,9 @@ void onActivated(ShellIcon &entry, QSystemTrayIcon::ActivationReason reason)
         xembedMouseWatcher().learn(entry.icon);
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        // A StatusNotifier host never reports a double click; its activation stands for one.
-        notify(entry, xembed ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
+        // Windows' and XEmbed trays report a double click apart; a StatusNotifier host never
+        // does, and its activation stands for one.
+        notify(entry, xembed || win::Available() ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
         break;
     case QSystemTrayIcon::DoubleClick:
         notify(entry, WM_LBUTTONDBLCLK);
