@@ -163,7 +163,12 @@ private Q_SLOTS:
         QVERIFY(Inet().OpenURL(server.url(QStringLiteral("/"))).ok);
         QCOMPARE(delivered, QStringList());
         settle();
-        QCOMPARE(delivered, QStringList({"show", "203"}));
+#ifdef Q_OS_WIN
+        const QString click = "202"; // Windows' tray tells a single click from a double one
+#else
+        const QString click = "203"; // a StatusNotifier activation stands for a double click
+#endif
+        QCOMPARE(delivered, QStringList({"show", click}));
     }
 
     // The main window's hook answers the hot key message and shows the translation window; every
