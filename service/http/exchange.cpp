@@ -77,7 +77,7 @@ void Exchange::sendHtml(Status status, const QString &html)
 
 void Exchange::sendRetryLater(int seconds, const QString &html)
 {
-    addHeader(QByteArrayLiteral("Retry-After"), QByteArray::number(seconds));
+    addHeader(QByteArrayLiteral("Retry-After"), QByteArray::number(qMax(seconds, 1)));
     sendHtml(seconds > 0 ? Status::TooManyRequests : Status::ServiceUnavailable, html);
 }
 

@@ -39,7 +39,8 @@ public:
     void closeAfter() { m_close = true; }
     void send(Status status, const QByteArray &contentType, const QByteArray &body);
     void sendHtml(Status status, const QString &html);
-    // 429 to a client that is to wait that many seconds; 503 when it is 0 and the service is busy.
+    // 429 to a client that is to wait that many seconds; 503 when it is 0 and the service is busy,
+    // which a second's wait may end.
     void sendRetryLater(int seconds, const QString &html);
 
 private:

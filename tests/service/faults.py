@@ -6,13 +6,15 @@
 # killed instance had taken, which the balancer may not send again (502, one at most: the client
 # waits for each answer); every report answered 200 is in the database. The demo account, made by
 # the first instance, signs in through the others. Prints a line per phase.
-import atexit, os, random, re, signal, subprocess, sys, tempfile, threading, time  # noqa: E401
+import atexit, os, random, re, shutil, signal, subprocess, sys, tempfile, threading  # noqa: E401
+import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
 import attacks  # noqa: E402
 work, pg = Path(tempfile.mkdtemp()), tempfile.mkdtemp(prefix="lexorn-faults-pg.")
+atexit.register(lambda: [shutil.rmtree(folder, ignore_errors=True) for folder in (work, pg)])
 
 
 run = lambda *command: subprocess.run(  # noqa: E731
