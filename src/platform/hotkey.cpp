@@ -5,6 +5,8 @@
 #include "platform/x11/x11.h"
 
 #include <QGuiApplication>
+#include <QPointer>
+#include <QWidget>
 
 #include <cstdio>
 #include <utility>
@@ -30,6 +32,17 @@ QString combinationName(unsigned modifiers, QChar key, const std::array<const ch
             name += QLatin1String(names[i]) + QLatin1Char('+');
     }
     return name + key;
+}
+
+void PostHotKey(QWidget *window, int id)
+{
+    QMetaObject::invokeMethod(
+        qApp,
+        [window = QPointer<QWidget>(window), id] {
+            if (window)
+                SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
+        },
+        Qt::QueuedConnection);
 }
 
 // The backends in the order they serve: a backend the build left out says it is not available.

@@ -28,4 +28,8 @@ bool UnregisterHotKey(HWND window, int id);
 // the logo key, in that order, each followed by '+', then the key.
 QString combinationName(unsigned modifiers, QChar key, const std::array<const char *, 4> &names);
 
+// For the backends: WM_HOTKEY to the window's procedure, posted, since the procedure may pump
+// messages and show windows. Nothing when the window is gone by then.
+void PostHotKey(QWidget *window, int id);
+
 } // namespace platform

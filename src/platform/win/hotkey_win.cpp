@@ -13,7 +13,6 @@
 
 // windows.h defines macros (WM_HOTKEY, MOD_WIN) over the platform's own names: it comes last.
 #include <windows.h>
-#undef SendMessage
 
 namespace platform::win {
 namespace {
@@ -42,16 +41,7 @@ public:
         for (const Registration &registration : std::as_const(registrations)) {
             if (registration.handle != msg->hwnd || WPARAM(registration.id) != msg->wParam)
                 continue;
-            // Posted: the window's procedure may pump messages and show windows.
-            QPointer<QWidget> window = registration.window;
-            const int id = registration.id;
-            QMetaObject::invokeMethod(
-                qApp,
-                [window, id] {
-                    if (window)
-                        platform::SendMessage(window, WM_HOTKEY, platform::WPARAM(id), 0);
-                },
-                Qt::QueuedConnection);
+            PostHotKey(registration.window, registration.id);
             return true;
         }
         return false;

@@ -52,16 +52,7 @@ public:
         for (const Grab &grab : std::as_const(grabs)) {
             if (grab.keycode != press->detail || grab.modifiers != state)
                 continue;
-            // Posted: the window's procedure may pump messages and show windows.
-            QPointer<QWidget> window = grab.window;
-            const int id = grab.id;
-            QMetaObject::invokeMethod(
-                qApp,
-                [window, id] {
-                    if (window)
-                        SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
-                },
-                Qt::QueuedConnection);
+            PostHotKey(grab.window, grab.id);
             // A press over one of our own windows must not reach it as typing. One reported on
             // the root goes on to Qt, which takes its time as the user's latest action; without
             // it the window manager may refuse to bring up the window the hot key shows.
