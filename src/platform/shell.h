@@ -9,7 +9,8 @@ class QWidget;
 namespace platform {
 
 // Opens an address, exactly as given, with the browser named by BROWSER or else with xdg-open (the
-// desktop's handler), without waiting.
+// desktop's handler; ShellExecuteW on Windows), without waiting. Only http or https with a host,
+// or mailto:, without control characters, is opened; any other address is logged and left alone.
 void ShellExecute(const QString &address);
 
 // Tests replace the opener to record the address; an empty one restores the desktop's handler.

