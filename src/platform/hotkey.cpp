@@ -1,6 +1,7 @@
 #include "platform/hotkey.h"
 
 #include "platform/dbus/dbus.h"
+#include "platform/pump.h"
 #include "platform/win/win.h"
 #include "platform/x11/x11.h"
 
@@ -36,13 +37,11 @@ QString combinationName(unsigned modifiers, QChar key, const std::array<const ch
 
 void PostHotKey(QWidget *window, int id)
 {
-    QMetaObject::invokeMethod(
-        qApp,
-        [window = QPointer<QWidget>(window), id] {
-            if (window)
-                SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
-        },
-        Qt::QueuedConnection);
+    // WM_HOTKEY is no user input to Qt: held back by hand, it waits out a transfer as keys do.
+    PostBetweenTransfers([window = QPointer<QWidget>(window), id] {
+        if (window)
+            SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
+    });
 }
 
 // The backends in the order they serve: a backend the build left out says it is not available.

@@ -29,7 +29,7 @@ bool UnregisterHotKey(HWND window, int id);
 QString combinationName(unsigned modifiers, QChar key, const std::array<const char *, 4> &names);
 
 // For the backends: WM_HOTKEY to the window's procedure, posted, since the procedure may pump
-// messages and show windows. Nothing when the window is gone by then.
+// messages and show windows, and held while a transfer waits. Nothing when the window is gone.
 void PostHotKey(QWidget *window, int id);
 
 } // namespace platform

@@ -1,3 +1,4 @@
+#include "platform/hotkey.h"
 #include "platform/inet.h"
 #include "platform/instance.h"
 #include "platform/trayicon.h"
@@ -135,14 +136,14 @@ private Q_SLOTS:
     }
 
     // A later start comes over a local socket, a StatusNotifier activation (a double click) over
-    // D-Bus: a transfer's wait holds back neither, so they wait for its end, in the order they
-    // came.
+    // D-Bus, a hot key as a message Qt takes for no input: a transfer's wait holds back none of
+    // them, so they wait for its end, in the order they came.
     void outsideRequestsWaitForTheTransfer()
     {
         delivered.clear();
         QWidget owner;
-        SetWindowLong(&owner, GWL_WNDPROC, [&](HWND, UINT, WPARAM, LPARAM l) {
-            delivered.append(QString::number(LoWord(l), 16));
+        SetWindowLong(&owner, GWL_WNDPROC, [&](HWND, UINT message, WPARAM, LPARAM l) {
+            delivered.append(message == WM_HOTKEY ? "hot key" : QString::number(LoWord(l), 16));
             return LRESULT(0);
         });
         NOTIFYICONDATA data{0, &owner, 7, NIF_MESSAGE, 0x8123, QIcon()};
@@ -157,6 +158,7 @@ private Q_SLOTS:
             while (!later->isFinished())
                 QTest::qWait(50);
             Q_EMIT owner.findChild<QSystemTrayIcon *>()->activated(QSystemTrayIcon::Trigger);
+            PostHotKey(&owner, 1);
             settle();
             return LoopbackServer::Answer{200, "answer"};
         });
@@ -168,7 +170,7 @@ private Q_SLOTS:
 #else
         const QString click = "203"; // a StatusNotifier activation stands for a double click
 #endif
-        QCOMPARE(delivered, QStringList({"show", click}));
+        QCOMPARE(delivered, QStringList({"show", click, "hot key"}));
     }
 
     // The main window's hook answers the hot key message and shows the translation window; every

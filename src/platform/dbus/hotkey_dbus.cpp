@@ -1,6 +1,5 @@
 #include "platform/dbus/dbus.h"
 #include "platform/hotkey.h"
-#include "platform/pump.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -115,12 +114,7 @@ public Q_SLOTS:
     {
         if (from.path() != session || shortcutId != ShortcutId || !window)
             return;
-        // Posted, as the X11 grab does: the window's procedure may pump messages. A key grabbed
-        // on X11 waits out a transfer as user input; a D-Bus signal must be held for it.
-        PostBetweenTransfers([window = window, id = id] {
-            if (window)
-                SendMessage(window, WM_HOTKEY, WPARAM(id), 0);
-        });
+        PostHotKey(window, id);
     }
 
 private:
