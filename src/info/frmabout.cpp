@@ -1,5 +1,6 @@
 #include "info/frmabout.h"
 
+#include "platform/frame.h"
 #include "platform/identity.h"
 #include "shell/frmtrayicon.h"
 
@@ -10,9 +11,10 @@ using namespace platform;
 frmAbout::frmAbout()
 {
     setupUi(this);
-    // A title bar with a close box only. As a dialog it stays out of the taskbar.
+    // A title bar with a close box only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
+    KeepOutOfTaskbar(this, &frmTrayIcon::instance());
     // The client area's stored place on the screen.
     setGeometry(TwipsToPixels(2340), TwipsToPixels(1935), TwipsToPixels(5730), TwipsToPixels(3555));
     setFixedSize(size());

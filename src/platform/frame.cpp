@@ -10,4 +10,10 @@ QMargins FrameExtents(QWidget *window)
     return win::Available() ? win::FrameExtents(window) : x11::FrameExtents(window);
 }
 
+void KeepOutOfTaskbar(QWidget *dialog, QWidget *hiddenOwner)
+{
+    if (win::Available())
+        win::SetOwner(dialog, hiddenOwner);
+}
+
 } // namespace platform

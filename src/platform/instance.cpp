@@ -1,6 +1,7 @@
 #include "platform/instance.h"
 
 #include "platform/pump.h"
+#include "platform/win/win.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -22,13 +23,17 @@ QString runtimeFile(const char *name)
 
 QString serverName()
 {
-    return runtimeFile("lexorn.socket");
+    return win::Available() ? win::InstanceServerName() : runtimeFile("lexorn.socket");
 }
 
 } // namespace
 
 bool ClaimInstance()
 {
+    // Windows has no runtime folder (Qt gives the home folder), and a lock file would outlive a
+    // killed run there: a kernel object goes with the process.
+    if (win::Available())
+        return win::ClaimInstance();
     static const QString lockName = runtimeFile("lexorn.lock");
     if (lockName.isEmpty())
         return true;
@@ -36,8 +41,8 @@ bool ClaimInstance()
     // Held for the whole run, so its age says nothing; a lock whose process is gone is stale.
     lock.setStaleLockTime(0);
     // A run that ended leaves its lock behind (EndProcess skips destructors). Where process ids
-    // come back at once, as under wine, this process may have the ended one's id, which Qt then
-    // takes for a live holder.
+    // come back at once, this process may have the ended one's id, which Qt then takes for a live
+    // holder.
     qint64 holder = 0;
     if (lock.getLockInfo(&holder, nullptr, nullptr) && holder == QCoreApplication::applicationPid())
         lock.removeStaleLockFile();

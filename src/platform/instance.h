@@ -7,7 +7,8 @@
 namespace platform {
 
 // One Lexorn per user: the first start holds a lock in the user's runtime folder and listens on a
-// local socket beside it. A later start only connects and sends its request, one word.
+// local socket beside it (on Windows, a named mutex and a named pipe, per user and session). A
+// later start only connects and sends its request, one word.
 
 // True when no other Lexorn runs for this user; this process is then the one until it ends. Needs
 // no application object, so that a later start can end before it opens the display.

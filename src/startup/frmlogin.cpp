@@ -1,5 +1,6 @@
 #include "startup/frmlogin.h"
 
+#include "platform/frame.h"
 #include "platform/identity.h"
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
@@ -26,6 +27,7 @@ frmLogin::frmLogin()
     lblSignup->installEventFilter(this);
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
+    KeepOutOfTaskbar(this, &frmMain::instance());
 }
 
 void frmLogin::ShowModal()

@@ -23,6 +23,18 @@ QMargins FrameExtents(QWidget *)
     return {};
 }
 
+void SetOwner(QWidget *, QWidget *) {}
+
+bool ClaimInstance()
+{
+    return false;
+}
+
+QString InstanceServerName()
+{
+    return {};
+}
+
 bool ShellExecute(const QString &)
 {
     return false;

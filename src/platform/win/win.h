@@ -15,8 +15,15 @@ bool Available();
 // filter to the window's current procedure.
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
 bool UnregisterHotKey(HWND window, int id);
-// The frame Windows will put around the window, from its styles (AdjustWindowRectEx).
+// The frame Windows will put around the window, from its styles at its monitor's DPI.
 QMargins FrameExtents(QWidget *window);
+// Makes the window owned by the other, which keeps it out of the taskbar.
+void SetOwner(QWidget *window, QWidget *owner);
+// One Lexorn per user and session: a named mutex, held until the process ends however it ends.
+// False when another process holds it.
+bool ClaimInstance();
+// The named pipe of the Lexorn that holds it.
+QString InstanceServerName();
 // ShellExecuteW with "open": the user's handler for the address, exactly as given.
 bool ShellExecute(const QString &address);
 
