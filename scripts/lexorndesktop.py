@@ -215,6 +215,7 @@ class Desktop:
             "source": (x + px(120 + 120 + 600), y + px(120 + 600 + 300)),
             "pairs": (x + px(120 + 1560 + 1000), y + px(combo_top + 150)),
             "result": (x + px(120 + 120 + 600), y + px(frame_to_top + 360 + 300)),
+            "find": (x + px(120 + 700), y + px(120 + frame_from_height + 120 + 180)),
         }
 
     def tray_icon(self, kind="lexorn"):

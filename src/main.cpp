@@ -56,8 +56,10 @@ int main(int argc, char *argv[])
     // The program lives in the tray: closing its last visible window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     // A later start, such as the desktop entry's actions, asks for what Super+T does, or for a
-    // translation of the selection.
+    // translation of the selection; the Windows installer asks Lexorn to end before it replaces it.
     platform::ListenForLaterStarts([](const QByteArray &request) {
+        if (request == "exit")
+            Shutdown(0);
         request == "selection" ? TranslateSelection() : OnHotKey(quint8(TranslateHotKeyId));
     });
     Main();

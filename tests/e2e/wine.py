@@ -1,28 +1,76 @@
 #!/usr/bin/python3
 # Lexorn for Windows under wine, on the X11 desktop, as a Windows user meets it: installed
-# silently, signed in from the registry, its tray icon, the window on a double click (not on a
-# single one) and on Win+T, one translation through Apertium, and Exit. Wine has no accessibility
-# bridge: what the window shows comes back through the clipboard. The first argument is the
-# installer.
+# silently for the user alone, signed in through the login dialog, its tray icon, the window on a
+# double click (not on a single one) and on Win+T, taken by a keyboard hook while the shell holds
+# it, one translation through Apertium, a server that names a program to open, an upgrade over
+# the running program, Exit, a killed run, a monitor at twice the DPI, and the uninstaller. Wine
+# has no accessibility bridge: what the window shows comes back through the clipboard. The first
+# argument is the installer, in the build folder that has the probe of Windows (tests/winprobe.exe).
+import filecmp
+import http.server
 import os
+import re
+import signal
 import subprocess
 import sys
+import threading
 import time
+import urllib.error
+import urllib.request
 
 from scenario import PASSWORD, USER, run
 
-PROGRAM = r"C:\Program Files\Lexorn\lexorn.exe"
-KEY = r"HKCU\Software\Korvath\Lexorn\Login"
+BUILD = os.path.dirname(os.path.abspath(sys.argv[1]))
 # Unless told otherwise: the prefix next to the installer, quiet, without Mono and Gecko.
-os.environ.setdefault("WINEPREFIX", os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])),
-                                                 "wine"))
+os.environ.setdefault("WINEPREFIX", os.path.join(BUILD, "wine"))
 os.environ.setdefault("WINEDEBUG", "-all")
 os.environ.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+PROBE = os.path.join(BUILD, "tests", "winprobe.exe")
+NOTEPAD = r"C:\windows\system32\notepad.exe"
+DPI_KEY = r"HKCU\Control Panel\Desktop"
 
 
 def wine(desktop, *arguments):
     return subprocess.run(["wine", *arguments], env=desktop.environment(), capture_output=True,
-                          timeout=120).stdout.decode("utf-8", "replace")
+                          timeout=120).stdout.decode("utf-8", "replace").strip()
+
+
+def unix_path(desktop, path):
+    return wine(desktop, "winepath", "-u", path)
+
+
+def hostile(host):
+    """The service seen through a server that names a Windows program as Find a Translator's
+    address: the settings travel over plain HTTP, so anyone on the way can."""
+
+    class Forward(http.server.BaseHTTPRequestHandler):
+        def forward(self):
+            body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
+            headers = {"Content-Type": self.headers.get("Content-Type", "text/plain")}
+            request = urllib.request.Request(f"http://{host}{self.path}", body or None, headers,
+                                             method=self.command)
+            try:
+                with urllib.request.urlopen(request, timeout=30) as answer:
+                    status, kind, data = answer.status, answer.headers["Content-Type"], answer.read()
+            except urllib.error.HTTPError as error:
+                status, kind, data = error.code, error.headers["Content-Type"], error.read()
+            if self.path.startswith("/lexorn/settings.php"):
+                data = re.sub(rb"(?m)^link:\tfindtran\t.*$",
+                              lambda _: b"link:\tfindtran\t" + NOTEPAD.encode(), data)
+            self.send_response(status)
+            self.send_header("Content-Type", kind or "text/plain")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data)
+
+        do_GET = do_POST = forward
+
+        def log_message(self, *_):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Forward)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return f"127.0.0.1:{server.server_address[1]}"
 
 
 def tray_menu(desktop, icon, key):
@@ -35,17 +83,72 @@ def tray_menu(desktop, icon, key):
     desktop.wait(f"the menu to take {key}", lambda: desktop.key(key) or not desktop.shown("Lexorn"))
 
 
+def skips_taskbar(desktop, window):
+    # As wine marks the windows that Windows keeps out of its taskbar: owned and tool windows.
+    return "_NET_WM_STATE_SKIP_TASKBAR" in desktop.output("xprop", "-id", str(window),
+                                                         "_NET_WM_STATE")
+
+
 def windows(desktop):
     # A wineserver still up from an earlier run keeps the display it started on.
     subprocess.run(["wineserver", "-w"], env=desktop.environment(), timeout=60)
+    # The offscreen tests ran in this prefix too, and may have left credentials.
+    wine(desktop, "reg", "delete", r"HKCU\Software\Korvath", "/f")
+    wine(desktop, "reg", "delete", DPI_KEY, "/v", "LogPixels", "/f")
+    folder = wine(desktop, "cmd", "/c", r"echo %LOCALAPPDATA%\Programs\Lexorn")
+    program = folder + r"\lexorn.exe"
+    profile = unix_path(desktop, wine(desktop, "cmd", "/c", "echo %USERPROFILE%"))
+    log = os.path.join(desktop.work, "lexorn-windows.log")
+
+    def lexorns_files():
+        return sorted(os.path.join(place, name) for place, _, names in os.walk(profile)
+                      for name in names if "lexorn" in os.path.join(place, name).lower())
+
+    def start():
+        with open(log, "ab") as output:
+            process = subprocess.Popen(["wine", program], stdout=output, stderr=subprocess.STDOUT,
+                                       env=desktop.environment(LEXORN_SERVICE_HOST=host,
+                                                               WINEQT_FORCE_STDERR_LOGGING="1"))
+        desktop.processes.append(process)
+        return process
+
+    def said(text):
+        with open(log, errors="replace") as output:
+            return text in output.read()
+
+    def win_t(icon):
+        # Keys reach wine while one of its windows has the focus: the About box, here.
+        tray_menu(desktop, icon, "a")
+        desktop.activate(desktop.window("About Lexorn"))
+        desktop.key("super+t")
+        return desktop.check("Win+T shows the translation window",
+                             lambda: (desktop.shown() or [None])[0])
+
     wine(desktop, desktop.lexorn, "/S")
-    desktop.check("the silent installer puts the program in Program Files",
-                  lambda: "lexorn.exe" in wine(desktop, "cmd", "/c", "dir", r"C:\Program Files\Lexorn"))
-    for name, value in (("Username", USER), ("Password", PASSWORD)):
-        wine(desktop, "reg", "add", KEY, "/v", name, "/d", value, "/f")
-    program = desktop.launch(["wine", PROGRAM], LEXORN_SERVICE_HOST=desktop.host)
-    icon = desktop.check("signed in from the registry: the tray icon docks",
-                         lambda: desktop.tray_icon("explorer.exe"))
+    desktop.check("the silent installer puts the program in the user's own programs folder",
+                  lambda: "lexorn.exe" in wine(desktop, "cmd", "/c", "dir", folder))
+    installed = lexorns_files()
+    host = hostile(desktop.host)
+
+    # The taskbar's hold on Win+T, as Windows 7 and later have it.
+    held = os.path.join(desktop.work, "winprobe.log")
+    with open(held, "wb") as output:
+        holder = subprocess.Popen(["wine", PROBE, "hold"],
+                                  stdout=output, env=desktop.environment())
+    desktop.processes.append(holder)
+    desktop.wait("the probe to hold Win+T", lambda: open(held).read().startswith("held"), 60)
+
+    lexorn = start()
+    login = desktop.window("Login", 60)
+    desktop.check("the login dialog stays out of the taskbar", lambda: skips_taskbar(desktop, login))
+    desktop.activate(login)
+    desktop.type(USER)
+    desktop.key("Tab")
+    desktop.type(PASSWORD)
+    desktop.key("Return")
+    icon = desktop.check("signed in: the tray icon docks", lambda: desktop.tray_icon("explorer.exe"))
+    desktop.check("Win+T held by the shell is taken by a keyboard hook",
+                  lambda: said("Win+T is held by Windows; a keyboard hook takes it"))
 
     desktop.click(*icon[1:])
     desktop.check("a single click leaves the window hidden",
@@ -56,11 +159,11 @@ def windows(desktop):
     desktop.activate(window)
     desktop.key("alt+o")
     desktop.check("OK hides it", lambda: not desktop.shown())
-    tray_menu(desktop, icon, "a")  # About, a Lexorn window to have the focus
-    desktop.activate(desktop.window("About Lexorn"))
-    desktop.key("super+t")
-    window = desktop.check("Win+T while a Lexorn window has the focus",
-                           lambda: (desktop.shown() or [None])[0])
+    window = win_t(icon)
+    desktop.check("the About box stays out of the taskbar",
+                  lambda: skips_taskbar(desktop, desktop.window("About Lexorn")), timeout=0)
+    desktop.check("the shell's holder of Win+T got none of it",
+                  lambda: "hotkey" not in open(held).read(), timeout=0)
 
     places = desktop.translation_window_places(window)
     desktop.click(*places["source"])
@@ -81,14 +184,56 @@ def windows(desktop):
     desktop.check("the translation through Apertium", translation, "La casa es roja.", 60)
     desktop.screenshot("windows-translated")
 
+    desktop.click(*places["find"])
+    desktop.check("Find a Translator refuses the program a server names",
+                  lambda: said("opens only web and mail addresses"))
+    desktop.check("and starts no process", lambda: time.sleep(1) or not desktop.output(
+        "pgrep", "-f", "notepad"), timeout=0)
+
+    holder.terminate()
+    wine(desktop, desktop.lexorn, "/S")
+    desktop.check("a second install over the running Lexorn ends it as Exit does",
+                  lambda: lexorn.poll() == 0)
+    desktop.check("and leaves the new program in place", lambda: filecmp.cmp(
+        unix_path(desktop, program), os.path.join(BUILD, "lexorn.exe"), shallow=False), timeout=0)
+
+    lexorn = start()
+    icon = desktop.check("the new program starts", lambda: desktop.tray_icon("explorer.exe"))
+    desktop.check("with Win+T free, RegisterHotKey holds it", lambda: said("Win+T is registered"))
+    win_t(icon)
     tray_menu(desktop, icon, "x")
     desktop.activate(desktop.window("Quit?"))
     desktop.key("alt+y")
-    desktop.check("Exit from the tray menu ends it", lambda: program.poll() == 0)
-    wine(desktop, r"C:\Program Files\Lexorn\uninstall.exe", "/S", "/REMOVESETTINGS")
-    desktop.check("the uninstaller takes the program and the settings", lambda: not os.path.exists(
-        desktop.environment()["WINEPREFIX"] + "/drive_c/Program Files/Lexorn/lexorn.exe")
-        and "Korvath" not in wine(desktop, "reg", "query", r"HKCU\Software"))
+    desktop.check("Exit from the tray menu ends it", lambda: lexorn.poll() == 0)
+    desktop.check("and leaves nothing in the user's profile", lexorns_files, installed, timeout=0)
+
+    lexorn = start()
+    desktop.check("started again", lambda: desktop.tray_icon("explorer.exe"))
+    os.kill(lexorn.pid, signal.SIGKILL)
+    lexorn.wait(30)
+    desktop.check("a killed run leaves nothing in the profile", lexorns_files, installed, timeout=0)
+
+    try:
+        # Twice the pixels: Qt scales Lexorn by 2, and its outer size, 6300 x 6120 twips by
+        # default, with it.
+        wine(desktop, "reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192",
+             "/f")
+        lexorn = start()
+        icon = desktop.check("nor anything that keeps the next from starting",
+                             lambda: desktop.tray_icon("explorer.exe"))
+        desktop.xdotool("mousemove", str(icon[1]), str(icon[2]), "click", "--repeat", "2", "1")
+        desktop.window("Translate Text")
+        size = lambda: [int(n) for n in wine(desktop, PROBE, "rect",
+                                             "Translate Text").split()]
+        desktop.check("at 192 dpi the window's outer size is twice 420 x 408 pixels",
+                      lambda: abs(size()[0] - 840) <= 2 and abs(size()[1] - 816) <= 2)
+    finally:
+        wine(desktop, "reg", "delete", DPI_KEY, "/v", "LogPixels", "/f")
+
+    wine(desktop, folder + r"\uninstall.exe", "/S", "/REMOVESETTINGS")
+    desktop.check("the uninstaller ends the running Lexorn", lambda: lexorn.poll() == 0)
+    desktop.check("and takes the program and the settings", lambda: not lexorns_files()
+                  and "Korvath" not in wine(desktop, "reg", "query", r"HKCU\Software"))
 
 
 run(windows)
