@@ -120,7 +120,8 @@ int main(int argc, char *argv[])
     addInstalledPairs(config, modes, IsoCodes());
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
         if (!modes.contains(pair.mode))
-            say(QStringLiteral("Apertium mode %1 is not installed: %2 -> %3 is not offered")
+            say(QStringLiteral("Apertium mode %1 is not installed or incomplete: %2 -> %3 is not "
+                               "offered")
                     .arg(pair.mode, pair.source, pair.target));
     }
     // Loading a pair's dictionaries takes about a second: done now for these, on first use for

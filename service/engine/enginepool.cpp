@@ -1,5 +1,7 @@
 #include "engine/enginepool.h"
 
+#include "engine/modefile.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTimer>
@@ -40,9 +42,17 @@ QStringList EnginePool::installedModes()
     const QDir folder(Pipeline::modesFolder(m_program));
     QStringList modes = folder.entryList({QStringLiteral("*.mode")}, QDir::Files, QDir::Name);
     if (!modes.isEmpty()) {
-        for (QString &mode : modes)
-            mode.chop(int(qstrlen(".mode")));
-        return modes;
+        QStringList usable;
+        for (const QString &file : std::as_const(modes)) {
+            const QString mode = file.chopped(int(qstrlen(".mode")));
+            const QString missing = missingForMode(folder.filePath(file));
+            if (missing.isEmpty())
+                usable.append(mode);
+            else
+                qWarning("Apertium mode %s is not offered: %s is not there", qPrintable(mode),
+                         qPrintable(missing));
+        }
+        return usable;
     }
     QProcess process;
     process.start(m_program, {QStringLiteral("-l")});
