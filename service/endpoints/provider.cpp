@@ -68,6 +68,9 @@ QList<OfferedProvider> ProviderEndpoint::offered(const QString &base) const
         base +
         QStringLiteral("/lexorn/translate.php?src=%src_lang%&dest=%dest_lang%&text=%text_encode%");
     for (const Route &route : m_routes) {
+        if (std::any_of(route.modes.cbegin(), route.modes.cend(),
+                        [this](const QString &mode) { return m_withdrawn.contains(mode); }))
+            continue;
         list.append({route.source, route.target, m_config.resultStart, m_config.resultEnd, address,
                      QStringLiteral("apertium"), route.modes.join(QLatin1Char('+'))});
     }
@@ -174,6 +177,12 @@ void ProviderEndpoint::answer(const Route &route, const EngineResult &result,
     case EngineResult::Outcome::Failed:
         exchange->sendHtml(Exchange::Status::BadGateway,
                            failurePage(QStringLiteral("The translation engine failed.")));
+        break;
+    case EngineResult::Outcome::Withdrawn:
+        exchange->sendHtml(Exchange::Status::BadGateway,
+                           failurePage(QStringLiteral(
+                               "The translation engine failed to start twice in a row: this "
+                               "pair is no longer offered until the service restarts.")));
         break;
     }
     qWarning("apertium %s: %s", qPrintable(route.modes.join(QLatin1Char('+'))),
