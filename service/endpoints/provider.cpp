@@ -152,7 +152,7 @@ void ProviderEndpoint::step(const Route &route, qsizetype index, const QString &
     m_engine->translate(route.modes.at(index), text, exchange->client(), deadline,
                         [this, route, index, deadline, exchange](const EngineResult &result) {
                             if (result.outcome == EngineResult::Outcome::Translated &&
-                                index + 1 < route.modes.size())
+                                index + 1 < route.modes.size() && !result.text.trimmed().isEmpty())
                                 step(route, index + 1, result.text, deadline, exchange);
                             else
                                 answer(route, result, exchange);
@@ -162,10 +162,19 @@ void ProviderEndpoint::step(const Route &route, qsizetype index, const QString &
 void ProviderEndpoint::answer(const Route &route, const EngineResult &result,
                               const SharedExchange &exchange)
 {
+    QString detail = result.detail;
     switch (result.outcome) {
     case EngineResult::Outcome::Translated:
-        exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
-        return;
+        // Only a text that is not blank reaches an engine: nothing back is no translation.
+        if (!result.text.trimmed().isEmpty()) {
+            exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
+            return;
+        }
+        detail = QStringLiteral("an empty translation");
+        exchange->sendHtml(Exchange::Status::BadGateway,
+                           failurePage(QStringLiteral("The translation engine gave no "
+                                                      "translation.")));
+        break;
     case EngineResult::Outcome::TimedOut:
         exchange->sendHtml(Exchange::Status::GatewayTimeout,
                            failurePage(QStringLiteral("The translation took too long.")));
@@ -185,6 +194,5 @@ void ProviderEndpoint::answer(const Route &route, const EngineResult &result,
                                "pair is no longer offered until the service restarts.")));
         break;
     }
-    qWarning("apertium %s: %s", qPrintable(route.modes.join(QLatin1Char('+'))),
-             qPrintable(result.detail));
+    qWarning("apertium %s: %s", qPrintable(route.modes.join(QLatin1Char('+'))), qPrintable(detail));
 }

@@ -78,6 +78,7 @@ private Q_SLOTS:
         echoed("stream's own characters", "a [b] ^c$ <d> @e \\f /g {h} ~i *j #k");
         echoed("markup", "1 < 2 & \"3\" </div> &amp;");
         row("engine answers without end", translate("fault-flood"), 502, Failed);
+        row("nothing for a text", translate("fault-empty"), 502, Failed);
         echoed("blank line", "First one.\n\nSecond one");
         echoed("spacing and full stops", "  two   spaces\tand a tab.  Of.. It...  ");
         echoed("beyond ASCII", "niño € \U0001F600");

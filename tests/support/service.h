@@ -126,8 +126,8 @@ struct Service
 // (one engine, started with the service) and Spanish to Catalan, and so English to Catalan
 // through Spanish, and French to Italian, whose engine never starts. It answers each NUL-ended
 // text with the text itself, after a pause, and notes each start in "starts". The texts
-// "fault-end", "fault-hang" and "fault-flood" make it fail, "slow" slow, and "fault-catalan" fail
-// in Catalan.
+// "fault-end", "fault-hang" and "fault-flood" make it fail, "fault-empty" answer nothing, "slow"
+// slow, and "fault-catalan" fail in Catalan.
 inline QString withEcho(const QTemporaryDir &folder)
 {
     const QString program =
@@ -136,7 +136,7 @@ inline QString withEcho(const QTemporaryDir &folder)
                      "while IFS= read -r -d \"\" t; do sleep 0.05; case $0$t in\n"
                      "*fault-end*|spa-cat*fault-catalan*) exit 3;; *fault-hang*) sleep 60;;\n"
                      "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
-                     "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
+                     "*fault-empty*) t=;; *slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
     return "[apertium]\nprogram = " + program +
            "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\n";
 }
