@@ -1,5 +1,6 @@
 #include "config/installedpairs.h"
 #include "config/languagenames.h"
+#include "endpoints/provider.h"
 #include "support/service.h"
 #include "support/testmain.h"
 
@@ -106,6 +107,28 @@ private Q_SLOTS:
         for (const ApertiumPair &pair : std::as_const(config.apertiumPairs))
             added << QString("%1>%2 %3").arg(pair.source, pair.target, pair.mode);
         QCOMPARE(added.join('|'), pairs);
+    }
+
+    // A chain through a pivot joins two languages; between two forms of one it says nothing new.
+    void chains()
+    {
+        QTemporaryDir folder;
+        QFile file(folder.filePath("lexorn.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("[apertium]\npairs = installed\npivot = es\n") > 0);
+        file.close();
+        ServiceConfig config;
+        QString error;
+        QVERIFY2(loadConfig(file.fileName(), config, error), qPrintable(error));
+        const QStringList modes{"cat-spa", "spa-cat_valencia", "spa-eng"};
+        addInstalledPairs(
+            config, modes,
+            LanguageNames(IsoCodes(), LEXORN_SOURCE_DIR "/data/language-variants.ini"));
+        QStringList offered;
+        for (const OfferedProvider &provider : ProviderEndpoint(config, nullptr, modes).offered({}))
+            offered << provider.source + '>' + provider.target + ' ' + provider.detail;
+        QCOMPARE(offered.join('|'), "ca>en cat-spa+spa-eng|ca>es cat-spa|es>ca_valencia "
+                                    "spa-cat_valencia|es>en spa-eng");
     }
 };
 
