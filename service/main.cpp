@@ -2,7 +2,7 @@
 #include "admin.h"
 #include "config/config.h"
 #include "config/installedpairs.h"
-#include "config/isocodes.h"
+#include "config/languagenames.h"
 #include "engine/enginepool.h"
 #include "server.h"
 #include "stopsignals.h"
@@ -117,10 +117,11 @@ int main(int argc, char *argv[])
     limits.restartAfter = config.restartAfter;
     EnginePool engine(config.apertiumProgram, limits);
     const QStringList modes = engine.installedModes();
-    addInstalledPairs(config, modes, IsoCodes());
+    addInstalledPairs(config, modes, LanguageNames());
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
         if (!modes.contains(pair.mode))
-            say(QStringLiteral("Apertium mode %1 is not installed: %2 -> %3 is not offered")
+            say(QStringLiteral("Apertium mode %1 is not installed or incomplete: %2 -> %3 is not "
+                               "offered")
                     .arg(pair.mode, pair.source, pair.target));
     }
     // Loading a pair's dictionaries takes about a second: done now for these, on first use for

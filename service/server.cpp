@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include "engine/engine.h"
 #include "http/requestguard.h"
 
 #include <QHttpServerRequest>
@@ -41,6 +42,10 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
     };
     for (const Route &route : routes)
         addRoute(route);
+    connect(engine, &TranslationEngine::withdrawn, this, [this](const QString &mode) {
+        m_provider.withdraw(mode);
+        m_settings.setProviders(m_base, m_provider.offered(m_base));
+    });
     m_http.setMissingHandler(
         [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
             m_pages.notFound(

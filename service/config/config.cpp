@@ -25,11 +25,6 @@ bool isModeName(const QString &mode)
     return pattern.match(mode).hasMatch();
 }
 
-bool isLatin1(const QString &text)
-{
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
-}
-
 // A whole-number setting: its key, its bounds and its field.
 struct Whole
 {
@@ -401,6 +396,11 @@ bool isLanguageCode(const QString &code)
 {
     static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_-]{1,16}$"));
     return pattern.match(code).hasMatch();
+}
+
+bool isLatin1(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
 bool isSafeResultMarker(const QString &marker)

@@ -106,5 +106,8 @@ bool loadConfig(const QString &path, ServiceConfig &config, QString &error);
 // Letters, digits, '-' or '_', at most 16: what a language's code may be.
 bool isLanguageCode(const QString &code);
 
+// What the settings answer can carry: the client reads it one character per byte.
+bool isLatin1(const QString &text);
+
 // Whether a marker can never occur in HTML-escaped text with <br> line breaks.
 bool isSafeResultMarker(const QString &marker);

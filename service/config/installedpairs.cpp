@@ -1,6 +1,6 @@
 #include "config/installedpairs.h"
 
-#include "config/isocodes.h"
+#include "config/languagenames.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -13,18 +13,17 @@ namespace {
 struct Mode
 {
     QString name;
-    QString base[2];
-    QString variant[2]; // "_valencia"
+    QString side[2]; // "cat_valencia"
 };
 
 bool translationMode(const QString &name, Mode &mode)
 {
     static const QRegularExpression pattern(
-        QStringLiteral("^([a-z]{2,3})((?:_[A-Za-z0-9]+)*)-([a-z]{2,3})((?:_[A-Za-z0-9]+)*)$"));
+        QStringLiteral("^([a-z]{2,3}(?:_[A-Za-z0-9]+)*)-([a-z]{2,3}(?:_[A-Za-z0-9]+)*)$"));
     const QRegularExpressionMatch match = pattern.match(name);
     if (!match.hasMatch())
         return false;
-    mode = {name, {match.captured(1), match.captured(3)}, {match.captured(2), match.captured(4)}};
+    mode = {name, {match.captured(1), match.captured(2)}};
     return true;
 }
 
@@ -37,45 +36,38 @@ bool isConfigured(const ServiceConfig &config, const QString &source, const QStr
 
 } // namespace
 
-void addInstalledPairs(ServiceConfig &config, const QStringList &modes, const IsoCodes &iso)
+void addInstalledPairs(ServiceConfig &config, const QStringList &modes, const LanguageNames &names)
 {
     if (!config.installedPairs)
         return;
     QList<Mode> found;
-    QStringList bases;
+    QStringList sides;
     for (const QString &name : modes) {
         Mode mode;
         if (!translationMode(name, mode))
             continue;
         found.append(mode);
-        bases << mode.base[0] << mode.base[1];
+        sides << mode.side[0] << mode.side[1];
     }
-    bases.removeDuplicates();
-    const QHash<QString, IsoCodes::Language> languages = iso.languages(bases);
+    sides.removeDuplicates();
+    const QHash<QString, LanguageNames::Language> languages = names.languages(sides);
 
     QMap<QString, QString> added; // code to name, in the order of their codes
     for (const Mode &mode : std::as_const(found)) {
-        QString code[2], name[2];
-        for (int side : {0, 1}) {
-            const IsoCodes::Language language = languages.value(mode.base[side]);
-            code[side] = language.code + mode.variant[side];
-            name[side] = language.name;
-            if (!mode.variant[side].isEmpty())
-                name[side] += QStringLiteral(" (%1)").arg(
-                    mode.variant[side].mid(1).replace(QLatin1Char('_'), QLatin1Char(' ')));
-        }
-        if (!isLanguageCode(code[0]) || !isLanguageCode(code[1])) {
+        const LanguageNames::Language side[2] = {languages.value(mode.side[0]),
+                                                 languages.value(mode.side[1])};
+        if (!isLanguageCode(side[0].code) || !isLanguageCode(side[1].code)) {
             qWarning("Apertium mode %s is not offered: %s -> %s is no language code of at most "
                      "16 characters",
-                     qPrintable(mode.name), qPrintable(code[0]), qPrintable(code[1]));
+                     qPrintable(mode.name), qPrintable(side[0].code), qPrintable(side[1].code));
             continue;
         }
-        if (isConfigured(config, code[0], code[1]))
+        if (isConfigured(config, side[0].code, side[1].code))
             continue;
-        config.apertiumPairs.append({code[0], code[1], mode.name});
-        for (int side : {0, 1}) {
-            if (!config.language(code[side]))
-                added.insert(code[side], name[side]);
+        config.apertiumPairs.append({side[0].code, side[1].code, mode.name});
+        for (const LanguageNames::Language &language : side) {
+            if (!config.language(language.code))
+                added.insert(language.code, language.name);
         }
     }
     // The client wants the k-th language at an index of at most k: the next ones follow on.

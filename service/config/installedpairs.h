@@ -2,8 +2,8 @@
 
 #include "config/config.h"
 
-class IsoCodes;
+class LanguageNames;
 
 // With [apertium] pairs = installed: every installed translation mode becomes a pair, and every
 // language it needs a language, after the ones the configuration lists, which win.
-void addInstalledPairs(ServiceConfig &config, const QStringList &modes, const IsoCodes &iso);
+void addInstalledPairs(ServiceConfig &config, const QStringList &modes, const LanguageNames &names);

@@ -6,7 +6,6 @@
 #include <QSet>
 #include <QtEndian>
 
-#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -97,9 +96,30 @@ QByteArray field(std::string_view entry, std::string_view key)
                                : QByteArray::fromRawData(entry.data() + open + 1, close - open - 1);
 }
 
-bool isLatin1(const QString &text)
+// Calls found() with each entry of an iso-codes table, the text of its object: only those asked
+// for are parsed, since a document of all 7,900 languages leaves megabytes of freed small blocks in
+// the heap.
+template <typename Found> void forEachEntry(const QString &path, Found found)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    QFile file(path);
+    const uchar *data = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
+    const std::string_view text(reinterpret_cast<const char *>(data), data ? file.size() : 0);
+    int depth = 0;
+    for (size_t i = 0, start = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i)
+                i += text[i] == '\\';
+        } else if (text[i] == '{' && ++depth == 2) {
+            start = i;
+        } else if (text[i] == '}' && depth-- == 2) {
+            found(text.substr(start, i + 1 - start));
+        }
+    }
+}
+
+QJsonObject parsed(std::string_view entry)
+{
+    return QJsonDocument::fromJson(QByteArray(entry.data(), qsizetype(entry.size()))).object();
 }
 
 } // namespace
@@ -114,31 +134,41 @@ QHash<QString, IsoCodes::Language> IsoCodes::languages(const QStringList &codes)
     QSet<QByteArray> wanted;
     for (const QString &code : codes)
         wanted.insert(code.toUtf8());
-    // Only the entries asked for are parsed: a document of all 7,900 leaves megabytes of freed
-    // small blocks in the heap.
-    QFile file(m_jsonFolder + QStringLiteral("/iso_639-3.json"));
-    const uchar *data = file.open(QIODevice::ReadOnly) ? file.map(0, file.size()) : nullptr;
-    const std::string_view text(reinterpret_cast<const char *>(data), data ? file.size() : 0);
-    int depth = 0;
-    for (size_t i = 0, start = 0; i < text.size(); ++i) {
-        if (text[i] == '"') {
-            for (++i; i < text.size() && text[i] != '"'; ++i)
-                i += text[i] == '\\';
-        } else if (text[i] == '{' && ++depth == 2) {
-            start = i;
-        } else if (text[i] == '}' && depth-- == 2) {
-            const std::string_view entry = text.substr(start, i + 1 - start);
-            if (wanted.contains(field(entry, "\"alpha_2\"")) ||
-                wanted.contains(field(entry, "\"alpha_3\"")))
-                add(QJsonDocument::fromJson(QByteArray(entry.data(), entry.size())).object(),
-                    wanted, found);
-        }
-    }
+    forEachEntry(m_jsonFolder + QStringLiteral("/iso_639-3.json"), [&](std::string_view entry) {
+        if (wanted.contains(field(entry, "\"alpha_2\"")) ||
+            wanted.contains(field(entry, "\"alpha_3\"")))
+            add(parsed(entry), wanted, found);
+    });
     for (const QString &code : codes) {
         if (!found.contains(code))
-            found.insert(code, {code, code});
+            found.insert(code, {code, {}, code});
     }
     return found;
+}
+
+QString IsoCodes::country(const QString &alpha2, const QString &language) const
+{
+    QString english;
+    const QByteArray wanted = alpha2.toUtf8();
+    forEachEntry(m_jsonFolder + QStringLiteral("/iso_3166-1.json"), [&](std::string_view entry) {
+        if (english.isEmpty() && field(entry, "\"alpha_2\"") == wanted) {
+            // "Bolivia", not "Bolivia, Plurinational State of"
+            const QJsonObject object = parsed(entry);
+            english = object.value(QLatin1String("common_name"))
+                          .toString(object.value(QLatin1String("name")).toString());
+        }
+    });
+    if (language.isEmpty() || english.isEmpty())
+        return english;
+    return translated(QStringLiteral("iso_3166-1"), language, english);
+}
+
+QString IsoCodes::translated(const QString &domain, const QString &language,
+                             const QString &english) const
+{
+    const Catalogue catalogue(
+        QStringLiteral("%1/%2/LC_MESSAGES/%3.mo").arg(m_localeFolder, language, domain));
+    return catalogue.translate(english.toStdString());
 }
 
 void IsoCodes::add(const QJsonObject &entry, const QSet<QByteArray> &wanted,
@@ -148,18 +178,11 @@ void IsoCodes::add(const QJsonObject &entry, const QSet<QByteArray> &wanted,
     const QString alpha3 = entry.value(QLatin1String("alpha_3")).toString();
     const QString english = entry.value(QLatin1String("name")).toString();
     const QString code = alpha2.isEmpty() ? alpha3 : alpha2;
-    const Catalogue own(m_localeFolder + QLatin1Char('/') + code +
-                        QStringLiteral("/LC_MESSAGES/iso_639-3.mo"));
-    QString name = withoutQualifier(own.translate(english.toStdString()));
-    if (!name.isEmpty())
-        name[0] = name.at(0).toUpper();
-    // The settings answer is Latin-1: "русский" goes out as "Russian".
-    if (name.isEmpty() || !isLatin1(name))
-        name = withoutQualifier(english);
-    if (!isLatin1(name))
-        name = code;
+    QString own = withoutQualifier(translated(QStringLiteral("iso_639-3"), code, english));
+    if (!own.isEmpty())
+        own[0] = own.at(0).toUpper();
     for (const QString &asked : {alpha2, alpha3}) {
         if (!asked.isEmpty() && wanted.contains(asked.toUtf8()))
-            found.insert(asked, {code, name});
+            found.insert(asked, {code, own, withoutQualifier(english)});
     }
 }

@@ -68,6 +68,9 @@ QList<OfferedProvider> ProviderEndpoint::offered(const QString &base) const
         base +
         QStringLiteral("/lexorn/translate.php?src=%src_lang%&dest=%dest_lang%&text=%text_encode%");
     for (const Route &route : m_routes) {
+        if (std::any_of(route.modes.cbegin(), route.modes.cend(),
+                        [this](const QString &mode) { return m_withdrawn.contains(mode); }))
+            continue;
         list.append({route.source, route.target, m_config.resultStart, m_config.resultEnd, address,
                      QStringLiteral("apertium"), route.modes.join(QLatin1Char('+'))});
     }
@@ -149,7 +152,7 @@ void ProviderEndpoint::step(const Route &route, qsizetype index, const QString &
     m_engine->translate(route.modes.at(index), text, exchange->client(), deadline,
                         [this, route, index, deadline, exchange](const EngineResult &result) {
                             if (result.outcome == EngineResult::Outcome::Translated &&
-                                index + 1 < route.modes.size())
+                                index + 1 < route.modes.size() && !result.text.trimmed().isEmpty())
                                 step(route, index + 1, result.text, deadline, exchange);
                             else
                                 answer(route, result, exchange);
@@ -159,10 +162,19 @@ void ProviderEndpoint::step(const Route &route, qsizetype index, const QString &
 void ProviderEndpoint::answer(const Route &route, const EngineResult &result,
                               const SharedExchange &exchange)
 {
+    QString detail = result.detail;
     switch (result.outcome) {
     case EngineResult::Outcome::Translated:
-        exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
-        return;
+        // Only a text that is not blank reaches an engine: nothing back is no translation.
+        if (!result.text.trimmed().isEmpty()) {
+            exchange->sendHtml(Exchange::Status::Ok, resultPage(result.text));
+            return;
+        }
+        detail = QStringLiteral("an empty translation");
+        exchange->sendHtml(Exchange::Status::BadGateway,
+                           failurePage(QStringLiteral("The translation engine gave no "
+                                                      "translation.")));
+        break;
     case EngineResult::Outcome::TimedOut:
         exchange->sendHtml(Exchange::Status::GatewayTimeout,
                            failurePage(QStringLiteral("The translation took too long.")));
@@ -175,7 +187,12 @@ void ProviderEndpoint::answer(const Route &route, const EngineResult &result,
         exchange->sendHtml(Exchange::Status::BadGateway,
                            failurePage(QStringLiteral("The translation engine failed.")));
         break;
+    case EngineResult::Outcome::Withdrawn:
+        exchange->sendHtml(Exchange::Status::BadGateway,
+                           failurePage(QStringLiteral(
+                               "The translation engine failed to start twice in a row: this "
+                               "pair is no longer offered until the service restarts.")));
+        break;
     }
-    qWarning("apertium %s: %s", qPrintable(route.modes.join(QLatin1Char('+'))),
-             qPrintable(result.detail));
+    qWarning("apertium %s: %s", qPrintable(route.modes.join(QLatin1Char('+'))), qPrintable(detail));
 }

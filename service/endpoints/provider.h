@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class QHttpServerRequest;
@@ -40,6 +41,8 @@ public:
     // Our own directions, direct and through a pivot, and the configured web providers, by
     // source language name, then target name.
     QList<OfferedProvider> offered(const QString &base) const;
+    // Offers nothing that needs the mode any more: its engines do not start.
+    void withdraw(const QString &mode) { m_withdrawn.insert(mode); }
     // The language a translation from source to target goes through, or nothing.
     QString pivot(const QString &source, const QString &target) const;
 
@@ -65,4 +68,5 @@ private:
     TranslationEngine *m_engine;
     QList<Route> m_routes;
     QHash<QString, qsizetype> m_byPair; // "source target" to its route
+    QSet<QString> m_withdrawn;          // modes
 };

@@ -10,7 +10,8 @@
 
 struct EngineResult
 {
-    enum class Outcome { Translated, Failed, TimedOut, Busy };
+    // Withdrawn: the mode's engines fail at start, and it is offered no more until a restart.
+    enum class Outcome { Translated, Failed, TimedOut, Busy, Withdrawn };
     Outcome outcome = Outcome::Failed;
     QString text;
     QString detail; // for the log and the error page, never the text itself
@@ -35,4 +36,8 @@ public:
                            QDeadlineTimer deadline, Done done) = 0;
     // Has an engine of each of these modes loading or loaded, so that a request soon finds it.
     virtual void warmUp(const QStringList &modes) = 0;
+
+Q_SIGNALS:
+    // The mode's engines failed at start twice in a row: its requests fail from now on.
+    void withdrawn(const QString &mode);
 };

@@ -1,5 +1,7 @@
 #include "engine/enginepool.h"
 
+#include "engine/modefile.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTimer>
@@ -11,6 +13,7 @@ namespace {
 
 constexpr qsizetype QueueLimit = 256;
 constexpr qint64 MiB = 1024 * 1024;
+constexpr int StartsBeforeWithdrawal = 2; // failed ones, in a row
 
 } // namespace
 
@@ -40,9 +43,17 @@ QStringList EnginePool::installedModes()
     const QDir folder(Pipeline::modesFolder(m_program));
     QStringList modes = folder.entryList({QStringLiteral("*.mode")}, QDir::Files, QDir::Name);
     if (!modes.isEmpty()) {
-        for (QString &mode : modes)
-            mode.chop(int(qstrlen(".mode")));
-        return modes;
+        QStringList usable;
+        for (const QString &file : std::as_const(modes)) {
+            const QString mode = file.chopped(int(qstrlen(".mode")));
+            const QString missing = missingForMode(folder.filePath(file));
+            if (missing.isEmpty())
+                usable.append(mode);
+            else
+                qWarning("Apertium mode %s is not offered: %s is not there", qPrintable(mode),
+                         qPrintable(missing));
+        }
+        return usable;
     }
     QProcess process;
     process.start(m_program, {QStringLiteral("-l")});
@@ -76,6 +87,10 @@ EnginePool::Queue &EnginePool::queue(const QString &mode)
 void EnginePool::translate(const QString &mode, const QString &text, const QHostAddress &client,
                            QDeadlineTimer deadline, Done done)
 {
+    if (m_withdrawn.contains(mode)) {
+        done({EngineResult::Outcome::Withdrawn, {}, QStringLiteral("the mode is withdrawn")});
+        return;
+    }
     Queue &waiting = queue(mode);
     int &mine = waiting.perClient[client];
     if (waiting.jobs.size() >= QueueLimit || mine >= m_limits.perClient) {
@@ -100,7 +115,7 @@ void EnginePool::warmUp(const QStringList &modes)
     for (const QString &mode : modes) {
         const bool running = std::any_of(m_engines.cbegin(), m_engines.cend(),
                                          [&](const Pipeline *e) { return e->mode() == mode; });
-        if (!running && makeRoom(mode, true))
+        if (!running && !m_withdrawn.contains(mode) && makeRoom(mode, true))
             start(mode);
     }
 }
@@ -125,8 +140,10 @@ void EnginePool::dispatch(const QString &mode)
     // engine may make room; a further one only takes room that is free, or busy modes would
     // end one another's engines and load them again.
     while (waiting.jobs.size() > loading && mine < m_limits.perMode && makeRoom(mode, mine == 0)) {
-        // A mode's first engine takes the first request with it: nothing else could take it.
-        start(mode, mine == 0 ? waiting.jobs.dequeue() : EngineJob{});
+        // A mode's first engine takes the first request with it: nothing else could take it. After
+        // a failed start, the engine's own text tells whether it loads.
+        start(mode,
+              mine == 0 && !m_startFailures.contains(mode) ? waiting.jobs.dequeue() : EngineJob{});
         ++loading, ++mine;
     }
     if (waiting.jobs.isEmpty())
@@ -180,6 +197,8 @@ void EnginePool::start(const QString &mode, EngineJob first)
         engine->deleteLater();
         qWarning("engine %s ended: %s (%lld running)", qPrintable(engine->mode()),
                  qPrintable(reason), qlonglong(m_engines.size()));
+        if (!engine->loaded())
+            failedAtStart(engine->mode(), reason);
         // A mode whose engine cannot even load fails its requests rather than try for ever.
         Queue &waiting = queue(engine->mode());
         const bool another = std::any_of(m_engines.cbegin(), m_engines.cend(),
@@ -212,6 +231,7 @@ void EnginePool::end(Pipeline *engine, const QString &reason)
 void EnginePool::engineReady(Pipeline *engine)
 {
     const QString mode = engine->mode();
+    m_startFailures.remove(mode);
     if (engine->memory() == 0 || engine->texts() % 256 == 0)
         m_modeMemory[mode] = engine->measureMemory();
     if (m_limits.restartAfter > 0 && engine->texts() >= m_limits.restartAfter &&
@@ -245,6 +265,21 @@ void EnginePool::engineReady(Pipeline *engine)
         end(engine, QStringLiteral("gave way to %1").arg(starved));
         dispatch(starved);
     }
+}
+
+void EnginePool::failedAtStart(const QString &mode, const QString &reason)
+{
+    if (++m_startFailures[mode] < StartsBeforeWithdrawal || m_withdrawn.contains(mode))
+        return;
+    m_withdrawn.insert(mode);
+    qWarning("engine %s failed at start %d times in a row, the last time %s: the mode is no longer "
+             "offered until the service restarts",
+             qPrintable(mode), StartsBeforeWithdrawal, qPrintable(reason));
+    Queue &waiting = queue(mode);
+    while (!waiting.jobs.isEmpty())
+        waiting.jobs.dequeue().done(
+            {EngineResult::Outcome::Withdrawn, {}, QStringLiteral("the engine %1").arg(reason)});
+    Q_EMIT withdrawn(mode);
 }
 
 // A mode with requests waiting and no engine to take them, held back by the bounds.

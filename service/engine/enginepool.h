@@ -24,7 +24,9 @@ struct PoolLimits
 // Apertium engines started when a mode is first asked for and kept while they are used. A busy
 // mode grows to several engines; an idle engine ends; at the bound on engines or memory the one
 // idle the longest gives way. A request that finds no engine waits its turn in its mode's queue,
-// where each client has a share, until its deadline.
+// where each client has a share, until its deadline. A mode whose engines fail at start twice in a
+// row is withdrawn; after the first failure, engines start with a text of the pool's own, so that
+// no client's text can take a mode out.
 class EnginePool : public TranslationEngine
 {
     Q_OBJECT
@@ -47,6 +49,7 @@ private:
     void start(const QString &mode, EngineJob first = {});
     void end(Pipeline *engine, const QString &reason);
     void engineReady(Pipeline *engine);
+    void failedAtStart(const QString &mode, const QString &reason);
     QString starvedMode() const;
 
     QString m_program;
@@ -55,4 +58,6 @@ private:
     QSet<Pipeline *> m_retiring; // to end once a successor is loaded
     QHash<QString, Queue *> m_queues;
     QHash<QString, qint64> m_modeMemory; // the last measure of an engine of each mode
+    QHash<QString, int> m_startFailures; // in a row, by mode
+    QSet<QString> m_withdrawn;
 };

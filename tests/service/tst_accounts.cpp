@@ -190,6 +190,41 @@ private Q_SLOTS:
                                             : "the 3 reports kept in memory are written"));
     }
 
+    // While the database cannot be read (here its accounts table is away), credentials that signed
+    // in lately still do; any others are told the service is away, never that the password is
+    // wrong.
+    void outage()
+    {
+        QFETCH_GLOBAL(QString, database);
+        if (database.startsWith("postgresql:"))
+            QSKIP("the outage here is an SQLite table renamed");
+        Service away("[accounts]\npassword_iterations = 1000");
+        writer.setDatabaseName(away.dir.filePath("demo.sqlite"));
+        QVERIFY(away.start() &&
+                away.settings("demo@lexorn.example", "demo-password").contains("\nvalid:") &&
+                writer.open() && QSqlQuery(writer).exec("ALTER TABLE accounts RENAME TO away"));
+        const QByteArray fatal = "\r\n\r\nerror:\tfatal\tThe service is not available just now.";
+        for (const char *user : {"demo@lexorn.example", "nobody@lexorn.example"}) {
+            const QByteArray answer = away.settings(user, "demo-passwort");
+            QVERIFY2(answer.startsWith("HTTP/1.1 503 ") && answer.contains(fatal),
+                     answer.constData());
+        }
+        QVERIFY(away.settings("demo@lexorn.example", "demo-password").contains("\nvalid:"));
+        writer.close();
+    }
+
+    // A sign-in is remembered for its lifetime, not for ever: it is what signs a client in while
+    // the database is away.
+    void rememberedForAWhile()
+    {
+        CredentialCache cache(1);
+        const QByteArray key = cache.key("demo@lexorn.example", "demo-password");
+        cache.insert(key, Account());
+        const bool remembered = cache.find(key).has_value();
+        QTest::qWait(1100);
+        QVERIFY(remembered && !cache.find(key));
+    }
+
     // Hashes stored by any version still match: PBKDF2-HMAC-SHA256 over the UTF-8 password.
     void storedHash()
     {

@@ -1,10 +1,12 @@
 #include "config/installedpairs.h"
-#include "config/isocodes.h"
+#include "config/languagenames.h"
+#include "endpoints/provider.h"
 #include "support/service.h"
 #include "support/testmain.h"
 
 // Configurations the real lexorn-service refuses, before it touches its database; and the pairs
-// and languages a made-up list of installed modes adds, named by the system's iso-codes.
+// and languages a made-up list of installed modes adds, named by the system's iso-codes and the
+// table of variants the service installs.
 class tst_Config : public QObject
 {
     Q_OBJECT
@@ -45,9 +47,23 @@ private Q_SLOTS:
         dataRow("codes", S(), S("eng-spa zlm-ind spa-ast"), S(),
                 S("1 ast Asturianu|2 en English|3 es Español|4 id Bahasa Indonesia|5 zlm Malay"),
                 S("en>es eng-spa|zlm>id zlm-ind|es>ast spa-ast"));
-        dataRow("variants", S(), S("cat-por_BR fra-oci_gascon"), S(),
-                S("1 ca Català|2 fr Français|3 oc_gascon Occitan (gascon)|4 pt_BR Português (BR)"),
-                S("ca>pt_BR cat-por_BR|fr>oc_gascon fra-oci_gascon"));
+        // Every variant of scripts/setup's pairs; a country's name in the language's own words,
+        // or in English; a variant the table lists, not a country, and one it does not.
+        dataRow("variants", S(),
+                S("eng-cat_valencia eng-cat_valencia_uni spa-cat_iec2017 "
+                  "fra-cat_pre2017 cat-por_BR cat-por_PTpre1990 spa-eng_US slv-hbs_SR "
+                  "fra-oci_xx_1"),
+                S(),
+                S("1 ca Català|2 ca_iec2017 Català (IEC 2017)|3 ca_pre2017 Català (diacrítics "
+                  "anteriors a 2017)|4 ca_valencia Català (valencià)|5 ca_valencia_uni Català "
+                  "(valencià, accents generals)|6 en English|7 en_US English (United "
+                  "States)|8 es Español|9 fr Français|10 oc_xx_1 Occitan (xx 1)|11 pt_BR "
+                  "Português (Brasil)|12 pt_PTpre1990 Português (ortografia anterior a "
+                  "1990)|13 sh_SR Serbo-Croatian (Serbian)|14 sl Slovenian"),
+                S("en>ca_valencia eng-cat_valencia|en>ca_valencia_uni eng-cat_valencia_uni|es>"
+                  "ca_iec2017 spa-cat_iec2017|fr>ca_pre2017 fra-cat_pre2017|ca>pt_BR cat-por_BR|"
+                  "ca>pt_PTpre1990 cat-por_PTpre1990|es>en_US spa-eng_US|sl>sh_SR slv-hbs_SR|fr>"
+                  "oc_xx_1 fra-oci_xx_1"));
         // Their own names are русский, українська, slovenščina, Română.
         dataRow("beyond Latin-1", S(), S("rus-ukr slv-hbs ro-es"), S(),
                 S("1 es Español|2 ro Romanian|3 ru Russian|4 sh Serbo-Croatian|5 sl Slovenian|6 "
@@ -81,7 +97,8 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(loadConfig(file.fileName(), config, error), qPrintable(error));
         addInstalledPairs(config, modes.split(' '),
-                          iso.isEmpty() ? IsoCodes() : IsoCodes(iso, iso));
+                          LanguageNames(iso.isEmpty() ? IsoCodes() : IsoCodes(iso, iso),
+                                        LEXORN_SOURCE_DIR "/data/language-variants.ini"));
         QStringList added;
         for (const LanguageEntry &language : std::as_const(config.languages))
             added << QString("%1 %2 %3").arg(language.index).arg(language.code, language.name);
@@ -90,6 +107,28 @@ private Q_SLOTS:
         for (const ApertiumPair &pair : std::as_const(config.apertiumPairs))
             added << QString("%1>%2 %3").arg(pair.source, pair.target, pair.mode);
         QCOMPARE(added.join('|'), pairs);
+    }
+
+    // A chain through a pivot joins two languages; between two forms of one it says nothing new.
+    void chains()
+    {
+        QTemporaryDir folder;
+        QFile file(folder.filePath("lexorn.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("[apertium]\npairs = installed\npivot = es\n") > 0);
+        file.close();
+        ServiceConfig config;
+        QString error;
+        QVERIFY2(loadConfig(file.fileName(), config, error), qPrintable(error));
+        const QStringList modes{"cat-spa", "spa-cat_valencia", "spa-eng"};
+        addInstalledPairs(
+            config, modes,
+            LanguageNames(IsoCodes(), LEXORN_SOURCE_DIR "/data/language-variants.ini"));
+        QStringList offered;
+        for (const OfferedProvider &provider : ProviderEndpoint(config, nullptr, modes).offered({}))
+            offered << provider.source + '>' + provider.target + ' ' + provider.detail;
+        QCOMPARE(offered.join('|'), "ca>en cat-spa+spa-eng|ca>es cat-spa|es>ca_valencia "
+                                    "spa-cat_valencia|es>en spa-eng");
     }
 };
 

@@ -78,6 +78,7 @@ private Q_SLOTS:
         echoed("stream's own characters", "a [b] ^c$ <d> @e \\f /g {h} ~i *j #k");
         echoed("markup", "1 < 2 & \"3\" </div> &amp;");
         row("engine answers without end", translate("fault-flood"), 502, Failed);
+        row("nothing for a text", translate("fault-empty"), 502, Failed);
         echoed("blank line", "First one.\n\nSecond one");
         echoed("spacing and full stops", "  two   spaces\tand a tab.  Of.. It...  ");
         echoed("beyond ASCII", "niño € \U0001F600");
@@ -87,6 +88,27 @@ private Q_SLOTS:
     }
 
     void standIn() { checkAnswer(echo.port); }
+
+    // A mode whose engine fails at start twice in a row is offered no more, and the request that
+    // found it says so; the first failure took a client's text, the second the pool's own.
+    void takenOut()
+    {
+        const auto offered = [this] {
+            return echo.settings("demo@lexorn.example", "demo-password").contains("\tfra-ita\t");
+        };
+        QVERIFY(offered());
+        QByteArrayList answers;
+        for (const char *text : {"un", "deux", "trois"})
+            answers << rawHttp(echo.port, translate(text, "src=fr&dest=it"));
+        const QByteArray gone = "no longer offered until the service restarts";
+        QVERIFY2(answers[0].startsWith("HTTP/1.1 502 ") && !answers[0].contains(gone) &&
+                     answers[1].contains(gone) && answers[2].contains(gone),
+                 answers.join('\n').constData());
+        QFile starts(folder.filePath("starts"));
+        QVERIFY(!offered() && starts.open(QIODevice::ReadOnly) &&
+                starts.readAll().count("fra-ita\n") == 2);
+        QTRY_VERIFY(echo.log().contains("engine fra-ita failed at start 2 times in a row"));
+    }
 
     // A client beyond its share of the queue is turned away. A text that reaches the engine late
     // in its deadline is answered 504 then, and the engine, sound, is kept.

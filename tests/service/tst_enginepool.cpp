@@ -2,6 +2,7 @@
 #include "support/fakeapertium.h"
 #include "support/testmain.h"
 
+#include <QDir>
 #include <QFile>
 
 // The pool with a stand-in for apertium: it lists three modes, holds 2 MB, notes each start in
@@ -100,6 +101,36 @@ private Q_SLOTS:
         QFile starts(folder.filePath("starts"));
         QVERIFY(starts.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(starts.readAll()), started);
+    }
+
+    void modeFiles_data()
+    {
+        // %1: the data folder, which holds "present" and "with space"
+        columns<QString, QString>({"pipeline", "missing"});
+        dataRow("quoted, with a space", QString("cat \"%1/with space\" $1 -z"), QString());
+        dataRow("a file missing", QString("cat '%1/present' | cat '%1/absent'"),
+                QString("%1/absent"));
+        dataRow("a program missing", QString("cat | lexorn-no-such-stage '%1/present'"),
+                QString("lexorn-no-such-stage"));
+    }
+
+    // A mode is offered only when every program and file its pipeline names is there.
+    void modeFiles()
+    {
+        const auto [pipeline, missing] = fetch<QString, QString>("pipeline", "missing");
+        QTemporaryDir data;
+        QVERIFY(QDir(data.path()).mkpath("modes"));
+        for (const QString name : {"present", "with space", "modes/aa-bb.mode"}) {
+            QFile file(data.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(pipeline.arg(data.path()).toUtf8()));
+        }
+        qputenv("APERTIUM_DATADIR", data.path().toUtf8());
+        const QStringList offered = EnginePool("apertium", {}).installedModes();
+        qunsetenv("APERTIUM_DATADIR");
+        QCOMPARE(offered, missing.isEmpty() ? QStringList{"aa-bb"} : QStringList());
+        QVERIFY(missing.isEmpty() || logged.contains("Apertium mode aa-bb is not offered: " +
+                                                     missing.arg(data.path()) + " is not there"));
     }
 };
 

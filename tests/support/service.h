@@ -124,17 +124,19 @@ struct Service
 
 // The demo configuration with a stand-in for apertium in `folder`. It offers English to Spanish
 // (one engine, started with the service) and Spanish to Catalan, and so English to Catalan
-// through Spanish. It answers each NUL-ended text with the text itself, after a pause, and notes
-// each start in "starts". The texts "fault-end", "fault-hang" and "fault-flood" make it fail,
-// "slow" slow, and "fault-catalan" fail in Catalan.
+// through Spanish, and French to Italian, whose engine never starts. It answers each NUL-ended
+// text with the text itself, after a pause, and notes each start in "starts". The texts
+// "fault-end", "fault-hang" and "fault-flood" make it fail, "fault-empty" answer nothing, "slow"
+// slow, and "fault-catalan" fail in Catalan.
 inline QString withEcho(const QTemporaryDir &folder)
 {
     const QString program =
-        fakeApertium(folder, "eng-spa\\nspa-cat\\n",
+        fakeApertium(folder, "eng-spa\\nspa-cat\\nfra-ita\\n",
+                     "case $0 in fra-ita) exit 1;; esac\n"
                      "while IFS= read -r -d \"\" t; do sleep 0.05; case $0$t in\n"
                      "*fault-end*|spa-cat*fault-catalan*) exit 3;; *fault-hang*) sleep 60;;\n"
                      "*fault-flood*) head -c 5000000 /dev/zero | tr \"\\0\" a; sleep 60;;\n"
-                     "*slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
+                     "*fault-empty*) t=;; *slow*) sleep 3;; esac; printf \"%s\\0\" \"$t\"; done");
     return "[apertium]\nprogram = " + program +
            "\ntimeout = 5\nmax_engines_per_pair = 1\nwarm = eng-spa\n";
 }
