@@ -58,9 +58,11 @@ int main(int argc, char *argv[])
     // The program lives in the tray: closing its last visible window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     // A later start, such as the desktop entry's actions, asks for what Super+T does, or for a
-    // translation of the selection.
+    // translation of the selection, once there is a session to do it with.
     platform::ListenForLaterStarts([](const QByteArray &asked) {
-        asked == "selection" ? TranslateSelection() : OnHotKey(quint8(TranslateHotKeyId));
+        AfterSignIn([asked] {
+            asked == "selection" ? TranslateSelection() : OnHotKey(quint8(TranslateHotKeyId));
+        });
     });
     Main();
     if (request == "selection")

@@ -17,9 +17,10 @@ void pasteAndTranslate()
         clipboard->supportsSelection() ? clipboard->text(QClipboard::Selection) : QString();
     if (text.isEmpty())
         text = clipboard->text();
-    frmTranslateText &window = frmTranslateText::instance();
-    if (text.isEmpty() || !window.isVisible())
+    // Only into the window the hot key showed: none is made here before the sign-in.
+    if (text.isEmpty() || !frmTranslateText::exists() || !frmTranslateText::instance().isVisible())
         return;
+    frmTranslateText &window = frmTranslateText::instance();
     window.dhtFrom->setDocumentHTML(frmTranslateText::EmptyDocument);
     window.dhtFrom->insertPlainText(text);
     window.cmdTranslate->click();
