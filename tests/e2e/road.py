@@ -85,11 +85,17 @@ def road(desktop):
     desktop.check("and no smaller than the minimum", size, (420, 355))
     desktop.screenshot("window-minimum")
 
-    # Text selected in another program, and the key bound to the desktop action pressed.
+    # Text selected in another program, and the key bound to the desktop action pressed; then
+    # spaces selected, which stand for nothing, and a text copied.
     select(desktop, "primary", "The house is green.")
     desktop.start_lexorn(True, "--selection")
     desktop.check("lexorn --selection: the selection translated", lambda: text(
         "text", "Translated Text").strip(), "La casa és verda.", 60)
+    select(desktop, "primary", "   ")
+    select(desktop, "clipboard", "The house is blue.")
+    desktop.start_lexorn(True, "--selection")
+    desktop.check("spaces selected: the clipboard's text translated", lambda: text(
+        "text", "Translated Text").strip(), "La casa és blava.", 60)
 
 
 run(road)
