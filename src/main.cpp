@@ -33,13 +33,15 @@ void prepareFontsMeanwhile()
 
 int main(int argc, char *argv[])
 {
-    bool selection = false;
-    if (const std::optional<int> status = answerCommandLine(argc, argv, selection))
+    QByteArray request;
+    if (const std::optional<int> status = answerCommandLine(argc, argv, request))
         return *status;
     // Before the display is opened: a later start costs the user a blink, not a second tray icon.
     if (!platform::ClaimInstance()) {
+        if (request.isEmpty()) // a session manager's restore of the Lexorn that runs
+            return 0;
         QCoreApplication core(argc, argv);
-        if (platform::AskRunningInstance(selection ? "selection" : "show"))
+        if (platform::AskRunningInstance(request))
             return 0;
         std::fputs("lexorn: the Lexorn that runs does not answer\n", stderr);
         return 1;
@@ -56,14 +58,17 @@ int main(int argc, char *argv[])
     // The program lives in the tray: closing its last visible window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     // A later start, such as the desktop entry's actions, asks for what Super+T does, or for a
-    // translation of the selection; the Windows installer asks Lexorn to end before it replaces it.
-    platform::ListenForLaterStarts([](const QByteArray &request) {
-        if (request == "exit")
+    // translation of the selection, once there is a session to do it with; the Windows installer
+    // asks Lexorn to end before it replaces it, signed in or not.
+    platform::ListenForLaterStarts([](const QByteArray &asked) {
+        if (asked == "exit")
             Shutdown(0);
-        request == "selection" ? TranslateSelection() : OnHotKey(quint8(TranslateHotKeyId));
+        AfterSignIn([asked] {
+            asked == "selection" ? TranslateSelection() : OnHotKey(quint8(TranslateHotKeyId));
+        });
     });
     Main();
-    if (selection)
+    if (request == "selection")
         platform::PostBetweenTransfers(TranslateSelection); // signed in by now
     return QApplication::exec();
 }

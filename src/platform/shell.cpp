@@ -1,5 +1,6 @@
 #include "platform/shell.h"
 
+#include "platform/glib/glib.h"
 #include "platform/win/win.h"
 
 #include <QProcess>
@@ -14,11 +15,12 @@ std::function<void(const QString &)> &opener()
     return current;
 }
 
-// One command of BROWSER: "%s" stands for the address and "%%" for a percent sign; a command
-// without "%s" gets the address as its last argument. The address itself is not scanned.
+// One command of BROWSER, split as a shell splits it: "%s" stands for the address and "%%" for a
+// percent sign, inside quotes too; a command without "%s" gets the address as its last argument.
+// The address itself is not scanned.
 QStringList browserCommand(const QString &command, const QString &address)
 {
-    QStringList arguments = QProcess::splitCommand(command);
+    QStringList arguments = glib::ShellParseArgv(command);
     bool placed = false;
     for (QString &argument : arguments) {
         QString expanded;
@@ -100,12 +102,13 @@ void ShellExecute(const QString &address)
     QStringList commands;
     if (!address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
         commands = qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    commands.append(QStringLiteral("xdg-open"));
     for (const QString &command : std::as_const(commands)) {
         QStringList arguments = browserCommand(command, address);
         if (!arguments.isEmpty() && QProcess::startDetached(arguments.takeFirst(), arguments))
             return;
     }
+    if (QProcess::startDetached(QStringLiteral("xdg-open"), {address}))
+        return;
     qWarning("Lexorn found no browser that starts (tried BROWSER, then xdg-open)");
 }
 

@@ -18,7 +18,7 @@ constexpr char QtFlags[] = "reverse nograb dograb sync widgetcount testability";
 
 } // namespace
 
-std::optional<int> answerCommandLine(int argc, char *argv[], bool &selection)
+std::optional<int> answerCommandLine(int argc, char *argv[], QByteArray &request)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -35,9 +35,10 @@ std::optional<int> answerCommandLine(int argc, char *argv[], bool &selection)
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     // A plain start does the same; the option names it for key bindings and the desktop entry.
-    parser.addOption(QCommandLineOption(
+    const QCommandLineOption show(
         QStringLiteral("show"),
-        QStringLiteral("Shows the translation window of the Lexorn that runs, or starts one.")));
+        QStringLiteral("Shows the translation window of the Lexorn that runs, or starts one."));
+    parser.addOption(show);
     const QCommandLineOption translateSelection(
         QStringLiteral("selection"),
         QStringLiteral("Translates the selected text in the Lexorn that runs, or starts one."));
@@ -53,7 +54,13 @@ std::optional<int> answerCommandLine(int argc, char *argv[], bool &selection)
         parser.addOption(option);
     }
     const bool parsed = parser.parse(arguments) && parser.positionalArguments().isEmpty();
-    selection = parsed && parser.isSet(translateSelection);
+    // A session manager restores the Lexorn of a session; when that one runs, nothing is asked.
+    if (parsed && parser.isSet(translateSelection))
+        request = "selection";
+    else if (parsed && (parser.isSet(show) || !parser.isSet(QStringLiteral("session"))))
+        request = "show";
+    else
+        request.clear();
     if (parsed && !parser.isSet(help) && !parser.isSet(version))
         return std::nullopt;
 

@@ -17,12 +17,19 @@
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
+#include <QList>
 #include <QNetworkAccessManager>
 #include <QUrl>
+
+#include <utility>
 
 using namespace platform;
 
 namespace {
+
+// What is asked for before Main is done waits here.
+bool signedIn = false;
+QList<std::function<void()>> waitingForSignIn;
 
 QString storedLogin(const QString &key)
 {
@@ -68,6 +75,18 @@ void Main()
                           QStringLiteral("Content-Type: application/x-www-form-urlencoded\r\n"));
     else
         banner->SetVisible(false);
+
+    signedIn = true;
+    for (std::function<void()> &call : std::exchange(waitingForSignIn, {}))
+        PostBetweenTransfers(std::move(call));
+}
+
+void AfterSignIn(std::function<void()> call)
+{
+    if (signedIn)
+        call();
+    else
+        waitingForSignIn.append(std::move(call));
 }
 
 bool LoadSettings()

@@ -366,6 +366,13 @@ QString Utf8Decode(const QByteArray &bytes)
     return text;
 }
 
+void SayTooLong(int limit)
+{
+    platform::MsgBox(QStringLiteral("You are attemping to translate more than ") +
+                         QString::number(limit) + QStringLiteral(" bytes! This is not permitted."),
+                     platform::vbOKOnly);
+}
+
 QString ProviderTranslate(QString &text, const QString &sourceCode, const QString &targetCode)
 {
     frmTranslateText &window = frmTranslateText::instance();
@@ -380,10 +387,7 @@ QString ProviderTranslate(QString &text, const QString &sourceCode, const QStrin
 
     const int cap = SessionSettings.Cap;
     if (cap >= 1 && text.size() > cap) {
-        platform::MsgBox(QStringLiteral("You are attemping to translate more than ") +
-                             QString::number(cap) +
-                             QStringLiteral(" bytes! This is not permitted."),
-                         platform::vbOKOnly);
+        SayTooLong(cap);
         text.truncate(cap);
     }
     address.replace(QStringLiteral("%text_encode%"), UrlEncode(Utf8Encode(text)));

@@ -27,6 +27,9 @@ QByteArray TextBetween(const QByteArray &source, const QByteArray &startMarker,
 // sequences give U+FFFD, and a byte 0xFE or 0xFF shows "something Is wrong!" first.
 QString Utf8Decode(const QByteArray &bytes);
 
+// Tells the user that a text is longer than limit units and is cut to them.
+void SayTooLong(int limit);
+
 // One request to the provider of the pair selected in the translation window: the translation,
 // or one of the "<< nTranslation unavailable >>" texts. A text over the session's Cap is cut to
 // it, in the caller's variable too, once the user has been told.

@@ -16,6 +16,12 @@ def click(desktop, *node):
     return desktop.click(box.x + box.width // 2, box.y + box.height // 2) or box
 
 
+def select(desktop, selection, words):  # as another program holds a selection
+    desktop.launch(["sh", "-c", f"printf '{words}' | xclip -selection {selection}"])
+    desktop.check(f"xclip holds the {selection} selection", lambda: desktop.output(
+        "xclip", "-o", "-selection", selection), words)
+
+
 def outer_size(desktop, window):  # the client's size with the frame the window manager set
     left, right, top, bottom = desktop.frame_extents(window)
     return desktop.client_area(window)[2] + left + right, desktop.client_area(window)[3] + top + bottom
@@ -26,6 +32,11 @@ def road(desktop):
     desktop.start_lexorn(False, DBUS_SESSION_BUS_ADDRESS=desktop.bus,
                          QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 
+    # Translate Selection while the Login dialog waits: carried out once signed in.
+    desktop.window("Login")
+    select(desktop, "primary", "The house is green.")
+    later = desktop.start_lexorn(False, "--selection")
+    desktop.check("lexorn --selection during the sign-in: status 0", lambda: later.wait(5), 0)
     desktop.answer("Login", f"{USER}\tnot-the-password")
     desktop.check("a wrong password: an Error alert that says so",
                   lambda: find("label", None, find("alert", "Error")).name,
@@ -37,9 +48,13 @@ def road(desktop):
     desktop.answer("Login", PASSWORD)
     desktop.check("signed in: the tray icon, the splash screen gone",
                   lambda: desktop.tray_icon() and not desktop.splash())
+    # By the first pair, whichever the installed ones make it.
+    desktop.check("the selection asked for meanwhile, translated", lambda: "unavailable" not in (
+        result := text("text", "Translated Text")) and result.strip(), True, 60)
 
     desktop.key("super+t")
     desktop.check("Super+T", lambda: click(desktop, "text", "Translation Options"))
+    desktop.key("ctrl+a")
     desktop.type("The house is red.")
 
     def pick():  # again while a search a busy machine cut in two picks another entry
@@ -70,13 +85,17 @@ def road(desktop):
     desktop.check("and no smaller than the minimum", size, (420, 355))
     desktop.screenshot("window-minimum")
 
-    # Text selected in another program, and the key bound to the desktop action pressed.
-    desktop.launch(["sh", "-c", "printf 'The house is green.' | xclip -selection primary"])
-    desktop.check("xclip holds the selection", lambda: desktop.output(
-        "xclip", "-o", "-selection", "primary"), "The house is green.")
+    # Text selected in another program, and the key bound to the desktop action pressed; then
+    # spaces selected, which stand for nothing, and a text copied.
+    select(desktop, "primary", "The house is green.")
     desktop.start_lexorn(True, "--selection")
     desktop.check("lexorn --selection: the selection translated", lambda: text(
         "text", "Translated Text").strip(), "La casa és verda.", 60)
+    select(desktop, "primary", "   ")
+    select(desktop, "clipboard", "The house is blue.")
+    desktop.start_lexorn(True, "--selection")
+    desktop.check("spaces selected: the clipboard's text translated", lambda: text(
+        "text", "Translated Text").strip(), "La casa és blava.", 60)
 
 
 run(road)

@@ -159,6 +159,54 @@ private Q_SLOTS:
         QCOMPARE(browser.opened, opened ? QStringList{address} : QStringList{});
     }
 
+    // BROWSER's commands in turn, each split as a shell splits it, then xdg-open: what the program
+    // that started was given (recorders on PATH stand for the browsers).
+    void browserCommands_data()
+    {
+        columns<QString, QString, QStringList>({"browser", "address", "started"});
+        const QString web = "http://h.example/?q=%s%25", mail = "mailto:a@b.ex";
+        dataRow("single quotes", "recorder '%s'", web, QStringList{"recorder", web});
+        dataRow("%s before another argument", "recorder %s --new-tab", web,
+                QStringList{"recorder", web, "--new-tab"});
+        dataRow("double quotes, backslashes", "recorder \"a \\\"b\\\"\" c\\ d \"<%s>\"", web,
+                QStringList{"recorder", "a \"b\"", "c d", "<" + web + ">"});
+        dataRow("without %s, %% a percent sign", "recorder 100%%", web,
+                QStringList{"recorder", "100%", web});
+        dataRow("the first that starts", "no-such-browser:recorder", web,
+                QStringList{"recorder", web});
+        dataRow("an open quote starts nothing", "recorder 'x", web, QStringList{"xdg-open", web});
+        dataRow("mail to xdg-open only", "recorder %s", mail, QStringList{"xdg-open", mail});
+    }
+
+    void browserCommands()
+    {
+        auto [browser, address, started] =
+            fetch<QString, QString, QStringList>("browser", "address", "started");
+#ifdef Q_OS_WIN
+        QSKIP("Windows opens addresses with ShellExecuteW");
+#endif
+        QTemporaryDir bin;
+        for (const char *name : {"recorder", "xdg-open"}) {
+            QFile script(bin.filePath(name));
+            QVERIFY(script.open(QIODevice::WriteOnly) &&
+                    script.write("#!/bin/sh\nprintf '%s\\n' \"${0##*/}\" \"$@\" > \"$0.log\" && "
+                                 "mv \"$0.log\" \"${0%/*}/started\"\n"));
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8() + ':' + path);
+        qputenv("BROWSER", browser.toUtf8());
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", path);
+            qunsetenv("BROWSER");
+        });
+        ShellExecute(address);
+        QFile log(bin.filePath("started")); // whole once it is there
+        QTRY_VERIFY(log.exists());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts), started);
+    }
+
     void settingsAndBanner_data()
     {
         // fault: None: nothing listens

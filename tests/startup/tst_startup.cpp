@@ -99,26 +99,33 @@ private Q_SLOTS:
     }
 
     // Qt's own arguments go through to Qt; anything else is refused with status 2 (-1: it runs).
+    // What a Lexorn that runs already is asked for; a session manager's restore asks nothing.
     void commandLine_data()
     {
-        columns<QString, int>({"arguments", "status"});
-        dataRow("a session manager's restart", "-session 10a2b3c", -1);
-        dataRow("Qt's with values", "-name n -display :1 -stylesheet a.qss -geometry 9x9+1+1", -1);
-        dataRow("Qt's flags, a value after =", "-reverse -nograb -sync -widgetcount -style=x", -1);
-        dataRow("unknown option", "--colour", 2);
-        dataRow("Qt's without its value", "-qwindowtitle", 2);
-        dataRow("a word", "translate", 2);
+        columns<QString, int, QString>({"arguments", "status", "request"});
+        dataRow("a session manager's restore", "-session 10a2b3c", -1, "");
+        dataRow("a restore told to show", "-session 10a2b3c --show", -1, "show");
+        dataRow("the selection", "--selection -sync", -1, "selection");
+        dataRow("Qt's with values", "-name n -display :1 -stylesheet a.qss -geometry 9x9+1+1", -1,
+                "show");
+        dataRow("Qt's flags, a value after =", "-reverse -nograb -sync -widgetcount -style=x", -1,
+                "show");
+        dataRow("unknown option", "--colour", 2, "");
+        dataRow("Qt's without its value", "-qwindowtitle", 2, "");
+        dataRow("a word", "translate", 2, "");
     }
 
     void commandLine()
     {
-        auto [arguments, status] = fetch<QString, int>("arguments", "status");
+        auto [arguments, status, request] =
+            fetch<QString, int, QString>("arguments", "status", "request");
         QList<QByteArray> words = ("lexorn " + arguments).toLocal8Bit().split(' ');
         QList<char *> argv;
         for (QByteArray &word : words)
             argv.append(word.data());
-        bool selection = false;
-        QCOMPARE(answerCommandLine(int(argv.size()), argv.data(), selection).value_or(-1), status);
+        QByteArray asked = "unset";
+        QCOMPARE(answerCommandLine(int(argv.size()), argv.data(), asked).value_or(-1), status);
+        QCOMPARE(asked, request.toLatin1());
     }
 
     void signupLinkHoverAndClick()

@@ -1,5 +1,7 @@
 #include "platform/dhtmledit.h"
 #include "platform/webbrowser.h"
+#include "shell/modhotkey.h"
+#include "shell/modselection.h"
 #include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
@@ -7,6 +9,7 @@
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
@@ -146,6 +149,31 @@ private Q_SLOTS:
                                   (reported.isEmpty() ? sent : reported));
         QCOMPARE(boxes.seen(), cap > 0 && text.size() > cap
                                    ? QStringList{"Lexorn 0 " + CapMessage.arg(cap)}
+                                   : QStringList());
+    }
+
+    // Translate Selection with no selection to read (offscreen, as on Windows): the clipboard's
+    // text, cut before it reaches the editor; a blank one translates nothing.
+    void translateSelection_data()
+    {
+        columns<QString, QByteArray>({"copied", "sent"});
+        dataRow("copied text", u"Hello"_s, "Hello"_ba);
+        dataRow("copied white space", u" \t\n\u00A0"_s, QByteArray());
+        dataRow("over 32,766 units", QString(40000, u'a'), QByteArray(32766, 'a'));
+    }
+
+    void translateSelection()
+    {
+        auto [copied, sent] = fetch<QString, QByteArray>("copied", "sent");
+        QGuiApplication::clipboard()->setText(copied);
+        HotKeyIds = {0, 1};
+        boxes.onShow = [](const auto &) { QVERIFY(window().dhtFrom->toPlainText().isEmpty()); };
+        TranslateSelection();
+        boxes.onShow = {};
+        QVERIFY(window().isVisible());
+        QCOMPARE(server.requests.value(0).target, sent.isNull() ? sent : "/t?s=en&d=de&q=" + sent);
+        QCOMPARE(boxes.seen(), copied.size() > 32766
+                                   ? QStringList{"Lexorn 0 " + CapMessage.arg(32766)}
                                    : QStringList());
     }
 

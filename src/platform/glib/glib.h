@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+// The GLib backend: command lines split as a shell splits them. GLib is in the process through Qt
+// wherever Qt runs its event loop on it. Where the build has no GLib, none/glib_none.cpp answers
+// for it.
+namespace platform::glib {
+
+// The words of a command line, with single and double quotes and backslashes read as /bin/sh reads
+// them (g_shell_parse_argv), nothing expanded; none when a quote is left open.
+QStringList ShellParseArgv(const QString &commandLine);
+
+} // namespace platform::glib
