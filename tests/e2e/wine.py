@@ -15,7 +15,6 @@ import subprocess
 import sys
 import threading
 import time
-import urllib.error
 import urllib.request
 
 from scenario import PASSWORD, USER, run
@@ -40,35 +39,24 @@ def unix_path(desktop, path):
 
 
 def hostile(host):
-    """The service seen through a server that names a Windows program as Find a Translator's
-    address: the settings travel over plain HTTP, so anyone on the way can."""
+    """A server that answers the settings request with the service's answer, but names a Windows
+    program as Find a Translator's address: the settings travel over plain HTTP, so anyone on the
+    way can. Every other address in the answer is the service's own."""
 
-    class Forward(http.server.BaseHTTPRequestHandler):
-        def forward(self):
-            body = self.rfile.read(int(self.headers.get("Content-Length") or 0))
-            headers = {"Content-Type": self.headers.get("Content-Type", "text/plain")}
-            request = urllib.request.Request(f"http://{host}{self.path}", body or None, headers,
-                                             method=self.command)
-            try:
-                with urllib.request.urlopen(request, timeout=30) as answer:
-                    status, kind, data = answer.status, answer.headers["Content-Type"], answer.read()
-            except urllib.error.HTTPError as error:
-                status, kind, data = error.code, error.headers["Content-Type"], error.read()
-            if self.path.startswith("/lexorn/settings.php"):
+    class Settings(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            with urllib.request.urlopen(f"http://{host}{self.path}", timeout=30) as answer:
                 data = re.sub(rb"(?m)^link:\tfindtran\t.*$",
-                              lambda _: b"link:\tfindtran\t" + NOTEPAD.encode(), data)
-            self.send_response(status)
-            self.send_header("Content-Type", kind or "text/plain")
+                              lambda _: b"link:\tfindtran\t" + NOTEPAD.encode(), answer.read())
+            self.send_response(200)
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
             self.wfile.write(data)
 
-        do_GET = do_POST = forward
-
         def log_message(self, *_):
             pass
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Forward)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Settings)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return f"127.0.0.1:{server.server_address[1]}"
 
