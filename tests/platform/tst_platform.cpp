@@ -119,33 +119,18 @@ private Q_SLOTS:
         QCOMPARE(view.reports, QStringList{view.server.url("/pages/welcome.html")});
     }
 
-    // What the user sees when a server misbehaves: the settings download and the banner page each
-    // meet every fault, and each must end in its defined outcome.
     // What a server names is opened only when it is the web or mail, and exactly as it came.
     void opensOnlyWebAddresses_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("opened");
-        const QList<std::pair<const char *, bool>> rows{
-            {"http://h.example/t?d=%dest_lang%&u=a b", true},
-            {"HTTPS://u@[::1]:8642/", true},
-            {"mailto:a@b.ex", true},
-            {"", false},
-            {"C:\\Windows\\System32\\calc.exe", false},
-            {"\\\\host\\share\\x.exe", false},
-            {"/usr/bin/xterm", false},
-            {"file:///C:/x.exe", false},
-            {"smb://host/share/x.exe", false},
-            {"ms-settings:privacy", false},
-            {" http://h.example/", false},
-            {"http:/h.example/", false},
-            {"https://:8642/", false},
-            {"http://u@/x", false},
-            {"http://h.example/\nx", false},
-            {"mailto:", false},
-        };
-        for (const auto &[address, opened] : rows)
-            QTest::newRow(*address ? address : "empty") << QString::fromUtf8(address) << opened;
+        for (const char *web :
+             {"http://h.example/t?d=%dest_lang%&u=a b", "HTTPS://u@[::1]:8642/", "mailto:a@b.ex"})
+            QTest::newRow(web) << QString(web) << true;
+        for (const char *other : {"", "C:\\Windows\\System32\\calc.exe", "\\\\host\\share\\x.exe",
+                                  "file:///C:/x.exe", "smb://host/share/x.exe",
+                                  "ms-settings:privacy", "https://:8642/", "http://h.example/\nx"})
+            QTest::newRow(*other ? other : "empty") << QString(other) << false;
     }
 
     void opensOnlyWebAddresses()
@@ -207,6 +192,8 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts), started);
     }
 
+    // What the user sees when a server misbehaves: the settings download and the banner page each
+    // meet every fault, and each must end in its defined outcome.
     void settingsAndBanner_data()
     {
         // fault: None: nothing listens
