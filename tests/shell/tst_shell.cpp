@@ -170,7 +170,11 @@ private Q_SLOTS:
 #else
         const QString click = "203"; // a StatusNotifier activation stands for a double click
 #endif
-        QCOMPARE(delivered, QStringList({"show", click, "hot key"}));
+        // The later start's request is read when its socket's end reaches the event loop, which
+        // on a busy machine can come after the two that follow it here.
+        QTRY_COMPARE(delivered.count("show"), 1);
+        delivered.removeAll("show");
+        QCOMPARE(delivered, QStringList({click, "hot key"}));
     }
 
     // The main window's hook answers the hot key message and shows the translation window; every
