@@ -1,6 +1,7 @@
 #include "platform/identity.h"
 #include "platform/instance.h"
 #include "platform/pump.h"
+#include "session/appicon.h"
 #include "shell/modhotkey.h"
 #include "shell/modselection.h"
 #include "startup/commandline.h"
@@ -51,6 +52,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(platform::AppTitle());
     QApplication::setOrganizationName(platform::CompanyName());
     // The windows are laid out in twips for the classic 8-point dialog font.
+    SetApplicationIcon();
     QApplication::setFont(QFont(QStringLiteral("Arial"), 8));
     // Qt then builds its font list from fontconfig's, meanwhile Main reads the credentials and
     // opens the way to the service; the splash screen is the first to need it.

@@ -4,6 +4,7 @@
 #include "platform/identity.h"
 #include "shell/frmtrayicon.h"
 
+#include <QApplication>
 #include <QPainter>
 
 using namespace platform;
@@ -31,10 +32,8 @@ void frmAbout::Form_Load()
     setWindowTitle(QStringLiteral("About ") + AppTitle());
     lblVersion->setText(VersionText());
     lblTitle->setText(AppTitle());
-    const QIcon icon = frmTrayIcon::instance().windowIcon();
-    picIcon->setPixmap(icon.pixmap(32, 32));
+    picIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
     picIcon->resize(picIcon->pixmap().size());
-    setWindowIcon(icon);
 }
 
 void frmAbout::cmdOK_Click()

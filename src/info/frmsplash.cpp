@@ -1,9 +1,8 @@
 #include "info/frmsplash.h"
 
 #include "platform/identity.h"
-#include "shell/frmtrayicon.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
@@ -33,7 +32,7 @@ frmSplash::frmSplash() : timTimer(new QTimer(this))
     setPointSize(lblProductName, 32.25);
     setPointSize(lblVersion, 8.25);
     setPointSize(lblCopyright, 8.25);
-    imgLogo->setPixmap(frmTrayIcon::instance().windowIcon().pixmap(32, 32));
+    imgLogo->setPixmap(QApplication::windowIcon().pixmap(32, 32));
 
     timTimer->setTimerType(Qt::PreciseTimer);
     timTimer->setInterval(3000);

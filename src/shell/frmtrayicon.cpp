@@ -8,7 +8,6 @@
 #include "window/frmtranslatetext.h"
 
 #include <QCursor>
-#include <QIcon>
 #include <QMenu>
 #include <QtMath>
 
@@ -21,12 +20,6 @@ frmTrayIcon::frmTrayIcon()
       mnuExit(mnuTrayIcon->addAction(QStringLiteral("E&xit")))
 {
     setWindowTitle(QStringLiteral("frmTrayIcon"));
-    // The images live in the core library, whose resources are linked only when named.
-    Q_INIT_RESOURCE(resources);
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/lexorn-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/lexorn-32.png"), QSize(32, 32));
-    setWindowIcon(icon);
     connect(mnuTranslateText, &QAction::triggered, this, &frmTrayIcon::mnuTranslateText_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmTrayIcon::mnuAbout_Click);
     connect(mnuExit, &QAction::triggered, this, &frmTrayIcon::mnuExit_Click);

@@ -5,8 +5,8 @@
 class QAction;
 class QMenu;
 
-// The hidden window that owns the tray icon and its menu, and carries the application icon every
-// other window copies. The icon's clicks reach it as mouse-move messages (see Form_MouseMove).
+// The hidden window that owns the tray icon and its menu. The icon's clicks reach it as mouse-move
+// messages (see Form_MouseMove).
 class frmTrayIcon : public platform::Form<QWidget, frmTrayIcon>
 {
     Q_OBJECT

@@ -22,7 +22,6 @@ frmLogin::frmLogin()
     // No control box: a title bar without close, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(size());
-    setWindowIcon(frmMain::instance().windowIcon());
     lblSignup->setTextFormat(Qt::PlainText);
     lblSignup->installEventFilter(this);
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);

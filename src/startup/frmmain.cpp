@@ -1,11 +1,9 @@
 #include "startup/frmmain.h"
 
-#include "shell/frmtrayicon.h"
 #include "shell/modfrmmain.h"
 
 frmMain::frmMain() : netSettings(new platform::Inet(this))
 {
-    setWindowIcon(frmTrayIcon::instance().windowIcon());
     HookMainWindow(this);
 }
 

@@ -17,6 +17,7 @@
 #include "translation/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
+#include <QApplication>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QUrl>
@@ -61,7 +62,7 @@ void Main()
     while (!LoadSettings())
         DoEvents();
 
-    AddTrayIcon(frmTrayIcon::instance().windowIcon(), &frmTrayIcon::instance());
+    AddTrayIcon(QApplication::windowIcon(), &frmTrayIcon::instance());
     RegisterHotKeys();
 
     // The progress window is created hidden so that its page is loaded before the first use.

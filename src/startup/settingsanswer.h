@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/sessionsettings.h"
+#include "session/sessionsettings.h"
 
 // What the settings service's answer amounts to.
 struct SettingsVerdict

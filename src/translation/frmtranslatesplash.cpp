@@ -2,11 +2,10 @@
 
 #include "platform/dhtmledit.h"
 #include "platform/webbrowser.h"
-#include "shell/frmtrayicon.h"
-#include "startup/sessionsettings.h"
+#include "session/languagepairs.h"
+#include "session/sessionsettings.h"
 #include "translation/modtranslate.h"
 #include "window/frmtranslatetext.h"
-#include "window/languagepairs.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -43,12 +42,6 @@ private:
     std::function<void()> exposed;
 };
 
-QString codeOf(const QString &languageIndex)
-{
-    const Language *language = LanguageAt(languageIndex);
-    return language ? language->Code : QString();
-}
-
 } // namespace
 
 frmTranslateSplash::frmTranslateSplash()
@@ -59,7 +52,6 @@ frmTranslateSplash::frmTranslateSplash()
     setFixedSize(TwipsToPixels(4680), TwipsToPixels(3195));
     connect(webTranslating, &WebBrowser::NavigateError, this,
             &frmTranslateSplash::webTranslating_NavigateError);
-    setWindowIcon(frmTrayIcon::instance().windowIcon());
 }
 
 void frmTranslateSplash::showEvent(QShowEvent *event)

@@ -3,7 +3,7 @@
 #include "platform/inet.h"
 #include "platform/messagebox.h"
 #include "platform/pump.h"
-#include "startup/sessionsettings.h"
+#include "session/sessionsettings.h"
 #include "window/frmtranslatetext.h"
 
 #include <QComboBox>

@@ -4,11 +4,11 @@
 #include "platform/messagebox.h"
 #include "platform/strings.h"
 #include "platform/webbrowser.h"
-#include "startup/sessionsettings.h"
+#include "session/languagepairs.h"
+#include "session/sessionsettings.h"
 #include "translation/frmtranslatesplash.h"
 #include "translation/modtranslate.h"
 #include "window/frmtranslatetext.h"
-#include "window/languagepairs.h"
 
 #include <QComboBox>
 
@@ -18,12 +18,6 @@ namespace {
 
 // How much of the text the banner report carries.
 constexpr int ReportedUnits = 20;
-
-QString codeOf(const QString &languageIndex)
-{
-    const Language *language = LanguageAt(languageIndex);
-    return language ? language->Code : QString();
-}
 
 } // namespace
 

@@ -10,10 +10,9 @@
 #include "platform/shell.h"
 #include "platform/webbrowser.h"
 #include "platform/windowproc.h"
-#include "shell/frmtrayicon.h"
-#include "startup/sessionsettings.h"
+#include "session/languagepairs.h"
+#include "session/sessionsettings.h"
 #include "translation/translatecommand.h"
-#include "window/languagepairs.h"
 #include "window/modfrmtranslatetext.h"
 
 #include <QGuiApplication>
@@ -61,7 +60,6 @@ frmTranslateText::frmTranslateText() : netHTML(new Inet(this))
     placeFromSettings();
     dhtFrom->setDocumentHTML(EmptyDocument);
     dhtTo->setDocumentHTML(EmptyDocument);
-    setWindowIcon(frmTrayIcon::instance().windowIcon());
     buildLanguagePairs();
     cboTranslate->setCurrentIndex(0);
     modFrmTranslateText::HookTranslateWindow(this);

@@ -224,7 +224,7 @@ private Q_SLOTS:
     void exitAnsweredNoChangesNothing()
     {
         frmTrayIcon &tray = frmTrayIcon::instance();
-        AddTrayIcon(tray.windowIcon(), &tray);
+        AddTrayIcon(QApplication::windowIcon(), &tray);
         frmMain::instance();
         tray.mnuTranslateText->trigger();
         Recorder boxes;

@@ -2,8 +2,8 @@
 
 #include "platform/identity.h"
 #include "platform/settingsstore.h"
+#include "session/sessionsettings.h"
 #include "startup/modmain.h"
-#include "startup/sessionsettings.h"
 #include "support/recorders.h"
 
 void storeCredentials(const QString &user, const QString &password)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/identity.h"
+#include "session/appicon.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -34,6 +35,7 @@ inline void clearSettings()
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         clearSettings();                                                                           \
+        SetApplicationIcon();                                                                      \
         TestClass test;                                                                            \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \

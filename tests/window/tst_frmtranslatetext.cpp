@@ -3,14 +3,14 @@
 #include "platform/identity.h"
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
+#include "session/languagepairs.h"
+#include "session/sessionsettings.h"
 #include "startup/modmain.h"
-#include "startup/sessionsettings.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
-#include "window/languagepairs.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "window/languagepairs.h"
+#include "session/languagepairs.h"
 
 QList<LanguagePair> LanguagePairs;
 
@@ -9,4 +9,10 @@ const Language *LanguageAt(const QString &index)
     if (!ok || slot < 0 || slot >= SessionSettings.Languages.size())
         return nullptr;
     return &SessionSettings.Languages.at(slot);
+}
+
+QString codeOf(const QString &languageIndex)
+{
+    const Language *language = LanguageAt(languageIndex);
+    return language ? language->Code : QString();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/sessionsettings.h"
+#include "session/sessionsettings.h"
 
 #include <QList>
 #include <QString>
@@ -17,3 +17,6 @@ extern QList<LanguagePair> LanguagePairs;
 
 // The language that an index text names, or none when it is no number or names no slot.
 const Language *LanguageAt(const QString &index);
+
+// The code of the language that an index text names; empty when it names none.
+QString codeOf(const QString &languageIndex);

@@ -1,3 +1,3 @@
-#include "startup/sessionsettings.h"
+#include "session/sessionsettings.h"
 
 SessionSettingsRecord SessionSettings;
