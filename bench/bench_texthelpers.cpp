@@ -2,7 +2,7 @@
 // input and a large page. Figures are MB of input (text counted at two bytes a unit) per second.
 
 #include "platform/messagebox.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 // give the same, and once tidied, setting what was read back must change nothing.
 #include "fuzzsupport.h"
 #include "platform/dhtmledit.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
 
 #include <QTextBlock>
 #include <QTextDocument>

@@ -1,6 +1,6 @@
 // HtmlToText against the rules written out step by step, one replacement after another.
 #include "fuzzsupport.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
 
 namespace {
 

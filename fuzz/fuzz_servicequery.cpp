@@ -4,7 +4,7 @@
 #include "fuzzsupport.h"
 #include "http/html.h"
 #include "http/requestdecoding.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
 
 #include <QUrl>
 #include <QUrlQuery>

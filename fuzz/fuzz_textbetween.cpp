@@ -1,7 +1,7 @@
 // TextBetween with fuzzed markers against the search written out as the rules state it: find the
 // start marker, then step through the end markers until one begins after it.
 #include "fuzzsupport.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
 
 namespace {
 

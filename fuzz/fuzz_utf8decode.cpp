@@ -1,7 +1,7 @@
 // Utf8Decode against the sequence table read one byte at a time, and the round trips the request
 // and the answer rely on: Utf8Decode(Utf8Encode(t)) == t, and UrlEncode loses nothing.
 #include "fuzzsupport.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "session/appicon.h"
 #include "shell/modhotkey.h"
 #include "shell/modselection.h"
+#include "shell/userrequests.h"
 #include "startup/commandline.h"
 #include "startup/modmain.h"
 
@@ -53,6 +54,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(platform::CompanyName());
     // The windows are laid out in twips for the classic 8-point dialog font.
     SetApplicationIcon();
+    AnswerUserRequests();
     QApplication::setFont(QFont(QStringLiteral("Arial"), 8));
     // Qt then builds its font list from fontconfig's, meanwhile Main reads the credentials and
     // opens the way to the service; the splash screen is the first to need it.

@@ -14,7 +14,7 @@
 #include "startup/frmlogin.h"
 #include "startup/frmmain.h"
 #include "startup/settingsanswer.h"
-#include "translation/frmtranslatesplash.h"
+#include "window/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
 #include <QApplication>

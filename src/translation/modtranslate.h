@@ -1,38 +1,27 @@
 #pragma once
 
-#include <QByteArray>
+#include "session/sessionsettings.h"
+
 #include <QString>
 
-// The translation engine: the text helpers that turn the editor's HTML into a request and cut the
-// translation out of a provider's answer, and the provider translation that chains them.
+namespace platform {
+class Inet;
+} // namespace platform
+
+// The translation engine: one provider request, built and read with the text helpers.
 namespace modTranslate {
-
-// Plain text of the source editor's HTML: line breaks from <br> and </p>, tags dropped,
-// &nbsp; as a space; every other character reference is left as it is.
-QString HtmlToText(const QString &html);
-
-// UTF-8 form of each 16-bit unit on its own; surrogate halves are not combined.
-QByteArray Utf8Encode(const QString &text);
-
-// Percent-encodes every byte except ASCII letters, digits and "_"; space becomes %20.
-QString UrlEncode(const QByteArray &bytes);
-
-// Pumps messages after each search. The part of source between the first startMarker and the
-// first endMarker after it; empty when either is missing, a marker is empty, or the end marker
-// begins inside the start marker.
-QByteArray TextBetween(const QByteArray &source, const QByteArray &startMarker,
-                       const QByteArray &endMarker);
-
-// Text of UTF-8 bytes (also reads back what Utf8Encode made of lone surrogates); undecodable
-// sequences give U+FFFD, and a byte 0xFE or 0xFF shows "something Is wrong!" first.
-QString Utf8Decode(const QByteArray &bytes);
 
 // Tells the user that a text is longer than limit units and is cut to them.
 void SayTooLong(int limit);
 
-// One request to the provider of the pair selected in the translation window: the translation,
-// or one of the "<< nTranslation unavailable >>" texts. A text over the session's Cap is cut to
-// it, in the caller's variable too, once the user has been told.
-QString ProviderTranslate(QString &text, const QString &sourceCode, const QString &targetCode);
+struct Translation
+{
+    QString sent;   // the text as requested: cut to the session's Cap when longer
+    QString result; // the translation, or one of the "<< nTranslation unavailable >>" texts
+};
+
+// One request to the provider through the transfer, for the provider's own pair. A text over the
+// session's Cap is cut to it once the user has been told.
+Translation ProviderTranslate(const Provider &provider, platform::Inet &transfer, QString text);
 
 } // namespace modTranslate

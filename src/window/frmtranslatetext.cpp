@@ -12,7 +12,7 @@
 #include "platform/windowproc.h"
 #include "session/languagepairs.h"
 #include "session/sessionsettings.h"
-#include "translation/translatecommand.h"
+#include "session/userrequests.h"
 #include "window/modfrmtranslatetext.h"
 
 #include <QGuiApplication>
@@ -138,7 +138,7 @@ void frmTranslateText::Form_Resize()
 
 void frmTranslateText::cmdTranslate_Click()
 {
-    TranslateCommand(*this);
+    Q_EMIT UserRequests::instance().TranslateAsked();
 }
 
 void frmTranslateText::cmdFindTran_Click()

@@ -2,6 +2,7 @@
 
 #include "platform/identity.h"
 #include "session/appicon.h"
+#include "shell/userrequests.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -36,6 +37,7 @@ inline void clearSettings()
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         clearSettings();                                                                           \
         SetApplicationIcon();                                                                      \
+        AnswerUserRequests();                                                                      \
         TestClass test;                                                                            \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \

@@ -1,4 +1,4 @@
-#include "translation/translatecommand.h"
+#include "shell/translatecommand.h"
 
 #include "platform/dhtmledit.h"
 #include "platform/messagebox.h"
@@ -6,8 +6,8 @@
 #include "platform/webbrowser.h"
 #include "session/languagepairs.h"
 #include "session/sessionsettings.h"
-#include "translation/frmtranslatesplash.h"
-#include "translation/modtranslate.h"
+#include "translation/textcodecs.h"
+#include "window/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
 #include <QComboBox>
@@ -32,16 +32,17 @@ void TranslateCommand(frmTranslateText &window)
                QStringLiteral("Error"));
         return;
     }
-    if (window.cboTranslate->currentIndex() < 0) {
+    const int selected = window.cboTranslate->currentIndex();
+    if (selected < 0) {
         MsgBox(QStringLiteral("Please select languages."), vbInformation, QStringLiteral("Error"));
         return;
     }
 
-    splash.exec();
+    splash.Translate(window, SessionSettings.Providers.at(selected));
 
     // The report follows every translation, an unavailable one too, and carries the text as it
     // was sent: the translation may have cut it to the session's limit.
-    const LanguagePair &pair = LanguagePairs.at(window.cboTranslate->currentIndex());
+    const LanguagePair &pair = LanguagePairs.at(selected);
     const QString body =
         QStringLiteral("userid=") + SessionSettings.UserId + QStringLiteral("&src_lang=") +
         codeOf(pair.SourceLanguage) + QStringLiteral("&dest_lang=") + codeOf(pair.TargetLanguage) +

@@ -6,7 +6,7 @@
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/testmain.h"
-#include "translation/frmtranslatesplash.h"
+#include "window/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 
 #include <QClipboard>

@@ -1,14 +1,11 @@
-#include "translation/frmtranslatesplash.h"
+#include "window/frmtranslatesplash.h"
 
 #include "platform/dhtmledit.h"
 #include "platform/webbrowser.h"
-#include "session/languagepairs.h"
-#include "session/sessionsettings.h"
 #include "translation/modtranslate.h"
 #include "window/frmtranslatetext.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWindow>
@@ -54,15 +51,21 @@ frmTranslateSplash::frmTranslateSplash()
             &frmTranslateSplash::webTranslating_NavigateError);
 }
 
+void frmTranslateSplash::Translate(frmTranslateText &window, const Provider &provider)
+{
+    owner = &window;
+    this->provider = provider;
+    exec();
+}
+
 void frmTranslateSplash::showEvent(QShowEvent *event)
 {
-    if (!event->spontaneous()) {
-        const QWidget &owner = frmTranslateText::instance();
-        move(owner.frameGeometry().center() - frameGeometry().center() + pos());
+    if (!event->spontaneous() && owner) {
+        move(owner->frameGeometry().center() - frameGeometry().center() + pos());
         // Not a child of the translation window, which may be closed and made anew while this
         // window keeps its page; the window manager still keeps it above its owner.
-        if (windowHandle() && owner.windowHandle())
-            windowHandle()->setTransientParent(owner.windowHandle());
+        if (windowHandle() && owner->windowHandle())
+            windowHandle()->setTransientParent(owner->windowHandle());
     }
     Form::showEvent(event);
     // A window hidden from its own activation and shown again may get no second activation
@@ -82,14 +85,13 @@ void frmTranslateSplash::Form_Activate()
         return;
     translating = true;
 
-    frmTranslateText &window = frmTranslateText::instance();
-    const LanguagePair &pair = LanguagePairs.at(window.cboTranslate->currentIndex());
-    const QString result = modTranslate::ProviderTranslate(SourceText, codeOf(pair.SourceLanguage),
-                                                           codeOf(pair.TargetLanguage));
+    const modTranslate::Translation translation =
+        modTranslate::ProviderTranslate(provider, *owner->netHTML, SourceText);
+    SourceText = translation.sent;
 
     QString document = ResultTemplate;
-    document.replace(QStringLiteral("%text%"), result);
-    window.dhtTo->setDocumentHTML(document);
+    document.replace(QStringLiteral("%text%"), translation.result);
+    owner->dhtTo->setDocumentHTML(document);
 
     translating = false;
     waitUntilOnScreen();

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/form.h"
+#include "session/sessionsettings.h"
 #include "ui_frmtranslatesplash.h"
 
 #include <QDialog>
+
+class frmTranslateText;
 
 // The "Translating..." window: shown modally, it runs one translation, puts the result into the
 // translation window and hides itself, which ends the modal show. It stays loaded between uses.
@@ -24,6 +27,10 @@ public:
     // The text to translate; the translation may shorten it to the session's limit.
     QString SourceText;
 
+    // Shows the window modally over the translation window while the provider translates
+    // SourceText; returns once the result is in the window's result view.
+    void Translate(frmTranslateText &window, const Provider &provider);
+
 public Q_SLOTS:
     void webTranslating_NavigateError(QObject *pDisp, const QString &URL, const QString &Frame,
                                       int StatusCode, bool &Cancel);
@@ -38,6 +45,8 @@ private:
     void Form_Activate();
     void waitUntilOnScreen();
 
+    frmTranslateText *owner = nullptr;
+    Provider provider;
     bool activationDue = false;
     bool translating = false;
 };

@@ -1,0 +1,7 @@
+#include "session/userrequests.h"
+
+UserRequests &UserRequests::instance()
+{
+    static UserRequests requests;
+    return requests;
+}
