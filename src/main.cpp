@@ -4,9 +4,9 @@
 #include "session/appicon.h"
 #include "shell/modhotkey.h"
 #include "shell/modselection.h"
-#include "shell/userrequests.h"
 #include "startup/commandline.h"
 #include "startup/modmain.h"
+#include "startup/userrequests.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,8 +1,6 @@
 #include "info/frmabout.h"
 
-#include "platform/frame.h"
 #include "platform/identity.h"
-#include "shell/frmtrayicon.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -15,7 +13,6 @@ frmAbout::frmAbout()
     // A title bar with a close box only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    KeepOutOfTaskbar(this, &frmTrayIcon::instance());
     // The client area's stored place on the screen.
     setGeometry(TwipsToPixels(2340), TwipsToPixels(1935), TwipsToPixels(5730), TwipsToPixels(3555));
     setFixedSize(size());

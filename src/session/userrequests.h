@@ -17,7 +17,8 @@ Q_SIGNALS:
     void ShowAsked();      // the translation window, from the tray icon's double click
     void RaiseAsked();     // the translation window, brought up from the tray menu
     void AboutAsked();
-    void ExitAsked(); // the user's Exit or Cancel
+    void ExitAsked();              // the user's Exit or Cancel
+    void HotKeyPressed(quint8 id); // a hot key message reached the main window
 
 private:
     UserRequests() = default;

@@ -1,11 +1,9 @@
 #include "shell/frmtrayicon.h"
 
-#include "info/frmabout.h"
 #include "platform/messagebox.h"
 #include "platform/shell.h"
 #include "platform/trayicon.h"
-#include "startup/modmain.h"
-#include "window/frmtranslatetext.h"
+#include "session/userrequests.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -30,12 +28,9 @@ void frmTrayIcon::Form_MouseMove(int, int, double x, double)
     // The notification code arrives as the horizontal position, in the window's scale unit.
     const int code = ScaleMode() == vbPixels ? qRound(x) : qRound(x / TwipsPerPixel);
     switch (code) {
-    case WM_LBUTTONDBLCLK: {
-        frmTranslateText &window = frmTranslateText::instance();
-        window.show();
-        SetForegroundWindow(&window);
+    case WM_LBUTTONDBLCLK:
+        Q_EMIT UserRequests::instance().ShowAsked();
         break;
-    }
     case WM_RBUTTONUP:
         SetForegroundWindow(this);
         mnuTrayIcon->exec(QCursor::pos());
@@ -47,25 +42,17 @@ void frmTrayIcon::Form_MouseMove(int, int, double x, double)
 
 void frmTrayIcon::mnuTranslateText_Click()
 {
-    // Showing a window that is open already brings it up.
-    frmTranslateText &window = frmTranslateText::instance();
-    window.show();
-    window.raise();
-    window.activateWindow();
+    Q_EMIT UserRequests::instance().RaiseAsked();
 }
 
 void frmTrayIcon::mnuAbout_Click()
 {
-    // An About box already open is brought up rather than opened twice.
-    frmAbout &about = frmAbout::instance();
-    about.show();
-    about.raise();
-    about.activateWindow();
+    Q_EMIT UserRequests::instance().AboutAsked();
 }
 
 void frmTrayIcon::mnuExit_Click()
 {
     if (MsgBox(QStringLiteral("Are you sure you want to quit?"), vbYesNo + vbQuestion,
                QStringLiteral("Quit?")) == vbYes)
-        Shutdown();
+        Q_EMIT UserRequests::instance().ExitAsked();
 }

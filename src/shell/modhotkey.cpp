@@ -2,12 +2,10 @@
 
 #include "platform/hotkey.h"
 #include "platform/pump.h"
-#include "startup/frmmain.h"
+#include "window/frmmain.h"
 #include "window/frmtranslatetext.h"
 
 using namespace platform;
-
-QList<qint32> HotKeyIds;
 
 void RegisterHotKeys()
 {

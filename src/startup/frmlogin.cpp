@@ -6,8 +6,8 @@
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "platform/strings.h"
-#include "startup/frmmain.h"
-#include "startup/modmain.h"
+#include "session/userrequests.h"
+#include "window/frmmain.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -53,7 +53,7 @@ void frmLogin::cmdOK_Click()
 void frmLogin::cmdCancel_Click()
 {
     hide();
-    Shutdown();
+    Q_EMIT UserRequests::instance().ExitAsked();
 }
 
 void frmLogin::reject()

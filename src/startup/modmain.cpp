@@ -12,8 +12,8 @@
 #include "shell/modhotkey.h"
 #include "shell/modtrayicon.h"
 #include "startup/frmlogin.h"
-#include "startup/frmmain.h"
 #include "startup/settingsanswer.h"
+#include "window/frmmain.h"
 #include "window/frmtranslatesplash.h"
 #include "window/frmtranslatetext.h"
 

@@ -2,7 +2,6 @@
 
 #include "platform/form.h"
 #include "platform/webbrowser.h"
-#include "window/frmtranslatetext.h"
 
 #include <QtMath>
 
@@ -45,10 +44,12 @@ LRESULT TranslateWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     std::memcpy(&info, reinterpret_cast<const void *>(lParam), sizeof info);
     // Through the hooked window rather than the instance accessor: the query also comes while
     // the window is still being created.
-    const auto *window = qobject_cast<const frmTranslateText *>(TranslateWindowHandle);
-    if (window && window->webBanner->Visible())
-        info.ptMinTrackSize.x =
-            qRound(WidthTwips(window->webBanner) / double(TwipsPerPixel) + MinimumWidth);
+    const auto *banner =
+        TranslateWindowHandle
+            ? TranslateWindowHandle->findChild<const WebBrowser *>(QStringLiteral("webBanner"))
+            : nullptr;
+    if (banner && banner->Visible())
+        info.ptMinTrackSize.x = qRound(WidthTwips(banner) / double(TwipsPerPixel) + MinimumWidth);
     else
         info.ptMinTrackSize.x = MinimumWidth;
     info.ptMinTrackSize.y = MinimumHeight;

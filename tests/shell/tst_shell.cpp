@@ -4,14 +4,14 @@
 #include "platform/trayicon.h"
 #include "platform/windowproc.h"
 #include "shell/frmtrayicon.h"
-#include "shell/modfrmmain.h"
 #include "shell/modhotkey.h"
 #include "shell/modtrayicon.h"
-#include "startup/frmmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/testmain.h"
+#include "window/frmmain.h"
 #include "window/frmtranslatetext.h"
+#include "window/modfrmmain.h"
 
 #include <QMenu>
 #include <QMouseEvent>

@@ -2,7 +2,7 @@
 
 #include "platform/identity.h"
 #include "session/appicon.h"
-#include "shell/userrequests.h"
+#include "startup/userrequests.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,6 +1,6 @@
-#include "startup/frmmain.h"
+#include "window/frmmain.h"
 
-#include "shell/modfrmmain.h"
+#include "window/modfrmmain.h"
 
 frmMain::frmMain() : netSettings(new platform::Inet(this))
 {

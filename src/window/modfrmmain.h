@@ -2,7 +2,15 @@
 
 #include "platform/windowproc.h"
 
-// The main window's hook: it answers the hot key message and passes everything else on.
+#include <QList>
+#include <QtGlobal>
+
+// Slot i holds i; a hot key's identifier is the index of its slot. Slot 0 names no hot key.
+extern QList<qint32> HotKeyIds;
+// The slot of Windows+T, the first hot key added.
+inline constexpr qint32 TranslateHotKeyId = 1;
+
+// The main window's hook: it reports the hot key message and passes everything else on.
 extern platform::HWND MainWindowHandle;
 extern platform::WNDPROC PreviousMainWindowProc;
 

@@ -1,10 +1,11 @@
-#include "shell/modfrmmain.h"
+#include "window/modfrmmain.h"
 
 #include "platform/hotkey.h"
-#include "shell/modhotkey.h"
+#include "session/userrequests.h"
 
 using namespace platform;
 
+QList<qint32> HotKeyIds;
 HWND MainWindowHandle = nullptr;
 WNDPROC PreviousMainWindowProc;
 
@@ -26,7 +27,7 @@ void UnhookMainWindow()
 LRESULT MainWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     if (uMsg == WM_HOTKEY) {
-        OnHotKey(quint8(wParam));
+        Q_EMIT UserRequests::instance().HotKeyPressed(quint8(wParam));
         return 1;
     }
     return CallWindowProc(PreviousMainWindowProc, hWnd, uMsg, wParam, lParam);
