@@ -11,7 +11,6 @@
 #include "support/testmain.h"
 #include "window/frmmain.h"
 #include "window/frmtranslatetext.h"
-#include "window/modfrmmain.h"
 
 #include <QMenu>
 #include <QMouseEvent>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/identity.h"
-#include "session/appicon.h"
 #include "startup/userrequests.h"
 
 #include <QApplication>
@@ -36,7 +35,6 @@ inline void clearSettings()
         QApplication app(argc, argv);                                                              \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         clearSettings();                                                                           \
-        SetApplicationIcon();                                                                      \
         AnswerUserRequests();                                                                      \
         TestClass test;                                                                            \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \

@@ -4,7 +4,6 @@
 #include "platform/settingsstore.h"
 #include "platform/webbrowser.h"
 #include "session/languagepairs.h"
-#include "session/sessionsettings.h"
 #include "startup/modmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
