@@ -6,18 +6,14 @@
 #include "config/config.h"
 
 #include <QCommandLineParser>
+#include <QDebug>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
 
-void say(const QString &text)
-{
-    std::fprintf(stderr, "lexorn-service: %s\n", qPrintable(text));
-}
-
-int addUser(const ServiceConfig &config, Storage &storage, const QString &email,
-            const QCommandLineParser &parser)
+ExitCode addUser(const ServiceConfig &config, Storage &storage, const QString &email,
+                 const QCommandLineParser &parser)
 {
     std::string line;
     std::getline(std::cin, line);
@@ -28,8 +24,8 @@ int addUser(const ServiceConfig &config, Storage &storage, const QString &email,
     if (problem.isEmpty())
         problem = passwordProblem(password);
     if (!problem.isEmpty()) {
-        say(problem);
-        return Failure;
+        qWarning().noquote() << problem;
+        return ExitCode::Failure;
     }
     bool levelOk = true, capOk = true;
     const qint32 level = parser.isSet(QStringLiteral("level"))
@@ -39,8 +35,9 @@ int addUser(const ServiceConfig &config, Storage &storage, const QString &email,
                            ? parser.value(QStringLiteral("cap")).toShort(&capOk)
                            : config.defaultCap;
     if (!levelOk || !capOk) {
-        say(QStringLiteral("--level takes a 32-bit and --cap a 16-bit whole number"));
-        return BadUsage;
+        qWarning().noquote() << QStringLiteral(
+            "--level takes a 32-bit and --cap a 16-bit whole number");
+        return ExitCode::BadUsage;
     }
     qint64 id = 0;
     switch (storage.addAccount(email, hashPassword(password, config.passwordIterations), level, cap,
@@ -48,32 +45,33 @@ int addUser(const ServiceConfig &config, Storage &storage, const QString &email,
     case Storage::Added::Yes:
         std::printf("%s\t%lld\n", qPrintable(Storage::accountKey(email)),
                     static_cast<long long>(id));
-        return Success;
+        return ExitCode::Success;
     case Storage::Added::Taken:
-        say(QStringLiteral("%1 already has an account").arg(email));
-        return Failure;
+        qWarning().noquote() << QStringLiteral("%1 already has an account").arg(email);
+        return ExitCode::Failure;
     case Storage::Added::Failed:
         break;
     }
-    say(storage.lastError());
-    return Failure;
+    qWarning().noquote() << storage.lastError();
+    return ExitCode::Failure;
 }
 
-int setDisabled(Storage &storage, const QString &email, bool disabled)
+ExitCode setDisabled(Storage &storage, const QString &email, bool disabled)
 {
     if (storage.setDisabled(email, disabled))
-        return Success;
-    say(storage.lastError().isEmpty() ? QStringLiteral("%1 has no account").arg(email)
-                                      : storage.lastError());
-    return Failure;
+        return ExitCode::Success;
+    qWarning().noquote() << (storage.lastError().isEmpty()
+                                 ? QStringLiteral("%1 has no account").arg(email)
+                                 : storage.lastError());
+    return ExitCode::Failure;
 }
 
-int listReports(Storage &storage)
+ExitCode listReports(Storage &storage)
 {
     const auto reports = storage.reports();
     if (!reports) {
-        say(storage.lastError());
-        return Failure;
+        qWarning().noquote() << storage.lastError();
+        return ExitCode::Failure;
     }
     // Reports come from anyone: a stored escape sequence must not reach the operator's terminal.
     auto field = [](QString text) {
@@ -91,7 +89,7 @@ int listReports(Storage &storage)
             qUtf8Printable(field(report.userId)), qUtf8Printable(field(report.sourceLanguage)),
             qUtf8Printable(field(report.targetLanguage)), qUtf8Printable(field(report.text)));
     }
-    return Success;
+    return ExitCode::Success;
 }
 
 bool ensureDemoAccount(const ServiceConfig &config, Storage &storage)

@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -51,57 +52,59 @@ int main(int argc, char *argv[])
     });
     if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
         const QString error = parser.errorText();
-        say(error.isEmpty() ? QStringLiteral("it takes no arguments but options") : error);
+        qWarning().noquote() << (error.isEmpty()
+                                     ? QStringLiteral("it takes no arguments but options")
+                                     : error);
         std::fputs(qPrintable(QLatin1Char('\n') + parser.helpText()), stderr);
-        return BadUsage;
+        return int(ExitCode::BadUsage);
     }
     if (parser.isSet(help))
-        parser.showHelp(Success);
+        parser.showHelp(int(ExitCode::Success));
     if (parser.isSet(version))
         parser.showVersion();
     if (!parser.isSet(QStringLiteral("config"))) {
-        say(QStringLiteral("--config FILE is required (see --help)"));
-        return BadUsage;
+        qWarning().noquote() << QStringLiteral("--config FILE is required (see --help)");
+        return int(ExitCode::BadUsage);
     }
 
     ServiceConfig config;
     QString error;
     if (!loadConfig(parser.value(QStringLiteral("config")), config, error)) {
-        say(error);
-        return BadUsage;
+        qWarning().noquote() << error;
+        return int(ExitCode::BadUsage);
     }
     if (parser.isSet(QStringLiteral("listen")) &&
         !config.listenAddress.setAddress(parser.value(QStringLiteral("listen")))) {
-        say(QStringLiteral("--listen takes an IP address"));
-        return BadUsage;
+        qWarning().noquote() << QStringLiteral("--listen takes an IP address");
+        return int(ExitCode::BadUsage);
     }
     if (parser.isSet(QStringLiteral("port"))) {
         bool ok = false;
         const uint port = parser.value(QStringLiteral("port")).toUInt(&ok);
         if (!ok || port > 65535) {
-            say(QStringLiteral("--port takes a number from 0 to 65535"));
-            return BadUsage;
+            qWarning().noquote() << QStringLiteral("--port takes a number from 0 to 65535");
+            return int(ExitCode::BadUsage);
         }
         config.port = quint16(port);
     }
 
     Storage storage;
     if (!storage.open(config.database, error)) {
-        say(error);
-        return Failure;
+        qWarning().noquote() << error;
+        return int(ExitCode::Failure);
     }
     if (parser.isSet(QStringLiteral("add-user")))
-        return addUser(config, storage, parser.value(QStringLiteral("add-user")), parser);
+        return int(addUser(config, storage, parser.value(QStringLiteral("add-user")), parser));
     if (parser.isSet(QStringLiteral("disable-user")))
-        return setDisabled(storage, parser.value(QStringLiteral("disable-user")), true);
+        return int(setDisabled(storage, parser.value(QStringLiteral("disable-user")), true));
     if (parser.isSet(QStringLiteral("enable-user")))
-        return setDisabled(storage, parser.value(QStringLiteral("enable-user")), false);
+        return int(setDisabled(storage, parser.value(QStringLiteral("enable-user")), false));
     if (parser.isSet(QStringLiteral("list-reports")))
-        return listReports(storage);
+        return int(listReports(storage));
 
     if (!ensureDemoAccount(config, storage)) {
-        say(storage.lastError());
-        return Failure;
+        qWarning().noquote() << storage.lastError();
+        return int(ExitCode::Failure);
     }
 
     if (config.maxText < 0)
@@ -120,9 +123,11 @@ int main(int argc, char *argv[])
     addInstalledPairs(config, modes, LanguageNames());
     for (const ApertiumPair &pair : std::as_const(config.apertiumPairs)) {
         if (!modes.contains(pair.mode))
-            say(QStringLiteral("Apertium mode %1 is not installed or incomplete: %2 -> %3 is not "
-                               "offered")
-                    .arg(pair.mode, pair.source, pair.target));
+            qWarning().noquote()
+                << QStringLiteral(
+                       "Apertium mode %1 is not installed or incomplete: %2 -> %3 is not "
+                       "offered")
+                       .arg(pair.mode, pair.source, pair.target);
     }
     // Loading a pair's dictionaries takes about a second: done now for these, on first use for
     // the rest.
@@ -131,28 +136,30 @@ int main(int argc, char *argv[])
         if (modes.contains(mode))
             warm.append(mode);
         else
-            say(QStringLiteral("Apertium mode %1 is not installed: it is not warmed").arg(mode));
+            qWarning().noquote()
+                << QStringLiteral("Apertium mode %1 is not installed: it is not warmed").arg(mode);
     }
     engine.warmUp(warm);
 
     Server server(config, storage, &engine, modes);
     if (!server.listen(error)) {
-        say(error);
-        return Failure;
+        qWarning().noquote() << error;
+        return int(ExitCode::Failure);
     }
     // Caught before anyone learns where it listens. A stop lets the requests under way finish, a
     // translation's whole time-out at most.
     StopSignals stop;
     QObject::connect(&stop, &StopSignals::received, &server, [&server, &config](int signal) {
-        say(QStringLiteral("stopping on signal %1: no new connections, the requests under way "
-                           "finish")
-                .arg(signal));
+        qInfo().noquote()
+            << QStringLiteral("stopping on signal %1: no new connections, the requests under way "
+                              "finish")
+                   .arg(signal);
         server.drain((config.apertiumTimeoutSeconds + 5) * 1000);
     });
     QObject::connect(&server, &Server::drained, &app, &QCoreApplication::quit);
-    say(QStringLiteral("listening on %1 port %2 as %3 (database %4)")
-            .arg(config.listenAddress.toString(), QString::number(server.port()), server.base(),
-                 Storage::describe(config.database)));
+    qInfo().noquote() << QStringLiteral("listening on %1 port %2 as %3 (database %4)")
+                             .arg(config.listenAddress.toString(), QString::number(server.port()),
+                                  server.base(), Storage::describe(config.database));
     const int status = app.exec();
     server.reportQueue().close();
     return status;
