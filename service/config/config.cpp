@@ -48,7 +48,6 @@ constexpr Whole AccountsWholes[] = {
     {"report_queue", 0, 1000000, &ServiceConfig::reportQueue}};
 constexpr Whole ApertiumWholes[] = {
     {"timeout", 1, 600, &ServiceConfig::apertiumTimeoutSeconds},
-    {"processes", 1, 64, &ServiceConfig::apertiumProcesses},
     {"max_text", 0, 1000000, &ServiceConfig::maxText},
     {"queue_per_client", 1, 256, &ServiceConfig::queuePerClient},
     {"max_engines_per_pair", 0, 256, &ServiceConfig::maxEnginesPerPair},

@@ -68,7 +68,6 @@ struct ServiceConfig
 
     QString apertiumProgram = QStringLiteral("apertium");
     int apertiumTimeoutSeconds = 20;
-    int apertiumProcesses = 2; // no longer used; accepted so that old files still load
     int maxText = -1;          // characters per translation, 0: any; below 0: the largest cap
     int queuePerClient = 8;    // of a pair's waiting requests
     int maxEnginesPerPair = 0; // 0: one per core
