@@ -98,6 +98,6 @@ void SignupEndpoint::handle(const QHttpServerRequest &request, const SharedExcha
             }
         });
     if (!started)
-        exchange->sendRetryLater(
-            0, form(email, QStringLiteral("The service is busy. Please try again in a moment.")));
+        exchange->sendBusy(
+            form(email, QStringLiteral("The service is busy. Please try again in a moment.")));
 }

@@ -78,7 +78,13 @@ void Exchange::sendHtml(Status status, const QString &html)
 void Exchange::sendRetryLater(int seconds, const QString &html)
 {
     addHeader(QByteArrayLiteral("Retry-After"), QByteArray::number(qMax(seconds, 1)));
-    sendHtml(seconds > 0 ? Status::TooManyRequests : Status::ServiceUnavailable, html);
+    sendHtml(Status::TooManyRequests, html);
+}
+
+void Exchange::sendBusy(const QString &html)
+{
+    addHeader(QByteArrayLiteral("Retry-After"), QByteArrayLiteral("1"));
+    sendHtml(Status::ServiceUnavailable, html);
 }
 
 QHostAddress clientAddress(const QHostAddress &peer,

@@ -39,9 +39,10 @@ public:
     void closeAfter() { m_close = true; }
     void send(Status status, const QByteArray &contentType, const QByteArray &body);
     void sendHtml(Status status, const QString &html);
-    // 429 to a client that is to wait that many seconds; 503 when it is 0 and the service is busy,
-    // which a second's wait may end.
+    // 429 to a client that is to wait that many seconds (at least one).
     void sendRetryLater(int seconds, const QString &html);
+    // 503 when the service is busy, which a second's wait may end.
+    void sendBusy(const QString &html);
 
 private:
     QHttpServerResponder m_responder;
