@@ -399,9 +399,9 @@ class Portal:
 class Service:
     """lexorn-service, or scripts/balance, which takes the same command line, on a free loopback
     port with the configuration given, in the folder given or else a temporary one of its own,
-    which goes when it stops."""
+    which goes when it stops. Arguments go before the service's own."""
 
-    def __init__(self, program, config_text, work=None):
+    def __init__(self, program, config_text, work=None, arguments=()):
         self.own = work is None
         self.work = Path(work or tempfile.mkdtemp(prefix="lexorn-service-"))
         self.config = self.work / "service.ini"
@@ -409,21 +409,23 @@ class Service:
         self.log = self.work / "service.log"
         # It runs in the folder: a path relative to ours would not find it.
         program = os.path.abspath(program) if os.sep in str(program) else str(program)
-        self.command = [program, "--config", str(self.config), "--port", "0"]
+        self.port_file = self.work / "service.port"
+        self.command = [program, *arguments, "--config", str(self.config), "--port", "0",
+                        "--port-file", str(self.port_file)]
         self.process = None
 
     def start(self, timeout=60, **popen):
         """Its process once it listens, self.port set; Failure with what it said otherwise."""
         self.launched = time.monotonic()
+        self.port_file.unlink(missing_ok=True)  # a port of an earlier start
         with open(self.log, "wb") as log:
             self.process = subprocess.Popen(self.command, cwd=self.work, stdout=log,
                                             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                                             **popen)
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline and self.process.poll() is None:
-            found = re.search(r"listening on \S+ port (\d+) as ", self.said())
-            if found:
-                self.port = int(found.group(1))
+            if self.port_file.exists():
+                self.port = int(self.port_file.read_text())
                 self.host = f"127.0.0.1:{self.port}"
                 return self.process
             time.sleep(0.05)

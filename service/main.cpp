@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLoggingCategory>
+#include <QSaveFile>
 #include <QThread>
 
 #include <cstdio>
@@ -37,6 +38,9 @@ int main(int argc, char *argv[])
          QStringLiteral("address")},
         {QStringLiteral("port"), QStringLiteral("Listen on this port instead (0: any free one)."),
          QStringLiteral("port")},
+        {QStringLiteral("port-file"),
+         QStringLiteral("Once listening, write the port to this file (replaced whole)."),
+         QStringLiteral("file")},
         {QStringLiteral("add-user"),
          QStringLiteral("Add an account; the password is read from standard input."),
          QStringLiteral("email")},
@@ -157,6 +161,15 @@ int main(int argc, char *argv[])
         server.drain((config.apertiumTimeoutSeconds + 5) * 1000);
     });
     QObject::connect(&server, &Server::drained, &app, &QCoreApplication::quit);
+    // A launcher that asked for any free port learns which one here, never from half a file.
+    if (parser.isSet(QStringLiteral("port-file"))) {
+        QSaveFile file(parser.value(QStringLiteral("port-file")));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(QByteArray::number(server.port()) + '\n') < 0 || !file.commit()) {
+            qWarning().noquote() << file.fileName() + QStringLiteral(": ") + file.errorString();
+            return int(ExitCode::Failure);
+        }
+    }
     qInfo().noquote() << QStringLiteral("listening on %1 port %2 as %3 (database %4)")
                              .arg(config.listenAddress.toString(), QString::number(server.port()),
                                   server.base(), Storage::describe(config.database));

@@ -6,7 +6,7 @@
 # killed instance had taken, which the balancer may not send again (502, one at most: the client
 # waits for each answer); every report answered 200 is in the database. The demo account, made by
 # the first instance, signs in through the others. Prints a line per phase.
-import atexit, os, random, re, shutil, signal, subprocess, sys, tempfile, threading  # noqa: E401
+import atexit, os, random, shutil, signal, subprocess, sys, tempfile, threading  # noqa: E401
 import time
 from pathlib import Path
 
@@ -32,10 +32,13 @@ fake.chmod(0o755)
     "report_queue = 1000000\n"  # round robin sends every report to one instance, 300 a second
     f"[apertium]\nprogram = {fake}\n")
 balance = subprocess.Popen(
-    [ROOT / "scripts/balance", "--instances", "3", "--config", config, "--port", "0"], text=True,
-    env=dict(os.environ, LEXORN_SERVICE_BIN=sys.argv[1], LEXORN_BALANCE_DB=db), stderr=-1)
+    [ROOT / "scripts/balance", "--instances", "3", "--config", config, "--port", "0",
+     "--port-file", work / "port"], env=dict(os.environ, LEXORN_SERVICE_BIN=sys.argv[1],
+                                             LEXORN_BALANCE_DB=db), stderr=subprocess.DEVNULL)
 atexit.register(lambda: balance.terminate() or balance.wait(60))
-port = next(int(m[1]) for line in balance.stderr if (m := re.search(r" port (\d+) as ", line)))
+while not (work / "port").exists() and balance.poll() is None:
+    time.sleep(0.1)
+port = int((work / "port").read_text())
 kids = Path(f"/proc/{balance.pid}/task/{balance.pid}/children").read_text().split()
 instances = [int(k) for k in kids if b"lexorn-service" in Path(f"/proc/{k}/cmdline").read_bytes()]
 phase, seen, stop = "steady", [], threading.Event()

@@ -63,10 +63,12 @@ inline QByteArray rawHttp(quint16 port, const QByteArray &request, const QString
         "(?i)^(?:[^\r]+\r\n)+?content-length: *(\\d+)\r\n(?:[^\r]+\r\n)*\r\n");
     const auto socket = sendRaw(port, request, from);
     QByteArray answer;
-    for (QRegularExpressionMatch m; socket->waitForReadyRead(10000);)
-        if ((m = head.match(QString::fromLatin1(answer += socket->readAll()))).hasMatch() &&
-            answer.size() - m.capturedEnd() >= m.captured(1).toInt())
+    while (socket->waitForReadyRead(10000)) {
+        answer += socket->readAll();
+        const auto m = head.match(QString::fromLatin1(answer));
+        if (m.hasMatch() && answer.size() - m.capturedEnd() >= m.captured(1).toInt())
             break;
+    }
     return answer;
 }
 
@@ -96,14 +98,14 @@ struct Service
     // Waits until it listens; false when it does not.
     bool start()
     {
-        static const QRegularExpression listening("listening on \\S+ port (\\d+) as ");
-        process.setReadChannel(QProcess::StandardError); // where it says it listens
-        process.start(LEXORN_SERVICE_BIN, {"--config", config, "--port", "0"});
-        QRegularExpressionMatch match;
-        while (!(match = listening.match(QString::fromUtf8(log()))).hasMatch() &&
-               process.waitForReadyRead(30000))
-            continue;
-        port = quint16(match.captured(1).toUInt());
+        const QString portFile = dir.filePath("port");
+        process.setReadChannel(QProcess::StandardError); // what log() reads
+        process.start(LEXORN_SERVICE_BIN,
+                      {"--config", config, "--port", "0", "--port-file", portFile});
+        QFile file(portFile);
+        while (!file.exists() && process.state() != QProcess::NotRunning)
+            process.waitForFinished(50);
+        port = file.open(QIODevice::ReadOnly) ? quint16(file.readAll().trimmed().toUInt()) : 0;
         base = "http://127.0.0.1:" + QByteArray::number(port);
         return port != 0;
     }
