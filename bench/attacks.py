@@ -6,7 +6,6 @@ import multiprocessing
 import pathlib
 import re
 import socket
-import subprocess
 import threading
 import time
 import urllib.parse
@@ -24,8 +23,7 @@ def service(binary, demo, added=""):
     served = lexorndesktop.Service(binary, pathlib.Path(demo).read_text().replace(
         "database = demo.sqlite", "database = abuse.sqlite") + "\n" + added)
     for n in range(ACCOUNTS):
-        subprocess.run([binary, "--config", str(served.config), "--add-user", f"user{n}@x.example"],
-                       input=PASSWORD.encode(), capture_output=True, check=True)
+        served.run("--add-user", f"user{n}@x.example", input=PASSWORD)
     served.start(timeout=30)
     return served
 

@@ -436,6 +436,18 @@ class Service:
     def said(self):
         return self.log.read_text(errors="replace")
 
+    def run(self, *arguments, input=""):
+        """What the program prints when run with its configuration and these arguments."""
+        return subprocess.run([self.command[0], "--config", str(self.config), *arguments],
+                              input=input, capture_output=True, encoding="utf-8", check=True).stdout
+
+    def children(self, name):
+        """Its child processes whose command line holds name: scripts/balance's instances."""
+        pid = self.process.pid
+        children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
+        return [int(child) for child in children
+                if name.encode() in Path(f"/proc/{child}/cmdline").read_bytes()]
+
     def stop(self):
         if self.process:
             end(self.process)

@@ -13,6 +13,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
 import attacks  # noqa: E402
+import lexorndesktop  # noqa: E402
 work, pg = Path(tempfile.mkdtemp()), tempfile.mkdtemp(prefix="lexorn-faults-pg.")
 atexit.register(lambda: [shutil.rmtree(folder, ignore_errors=True) for folder in (work, pg)])
 
@@ -26,27 +27,21 @@ atexit.register(run, ROOT / "scripts/pg-cluster", "stop", pg)
                                       "while IFS= read -rd '' t; do [[ $t = *slow* ]] && sleep 2; "
                                       "printf '%s\\0' \"$t\"; done\n")  # echoes; "slow" after 2 s
 fake.chmod(0o755)
-(config := work / "service.ini").write_text(
-    (ROOT / "service/demo.ini").read_text() + f"[service]\ndatabase = {db}\n[accounts]\n"
-    "password_iterations = 1000\nfailures_before_delay = 1000000\nreports_per_client = 1000000\n"
+balance = lexorndesktop.Service(ROOT / "scripts/balance", (ROOT / "service/demo.ini").read_text() +
+    f"[service]\ndatabase = {db}\n[accounts]\npassword_iterations = 1000\n"
+    "failures_before_delay = 1000000\nreports_per_client = 1000000\n"
     "report_queue = 1000000\n"  # round robin sends every report to one instance, 300 a second
-    f"[apertium]\nprogram = {fake}\n")
-balance = subprocess.Popen(
-    [ROOT / "scripts/balance", "--instances", "3", "--config", config, "--port", "0",
-     "--port-file", work / "port"], env=dict(os.environ, LEXORN_SERVICE_BIN=sys.argv[1],
-                                             LEXORN_BALANCE_DB=db), stderr=subprocess.DEVNULL)
-atexit.register(lambda: balance.terminate() or balance.wait(60))
-while not (work / "port").exists() and balance.poll() is None:
-    time.sleep(0.1)
-port = int((work / "port").read_text())
-kids = Path(f"/proc/{balance.pid}/task/{balance.pid}/children").read_text().split()
-instances = [int(k) for k in kids if b"lexorn-service" in Path(f"/proc/{k}/cmdline").read_bytes()]
+    f"[apertium]\nprogram = {fake}\n", work, ["--instances", "3"])
+balance.start(env=dict(os.environ, LEXORN_SERVICE_BIN=sys.argv[1], LEXORN_BALANCE_DB=db))
+atexit.register(balance.stop)
+instances = balance.children("lexorn-service")
 phase, seen, stop = "steady", [], threading.Event()
 
 
 def ask(kind, path, body=None):
     began = phase
-    status, _, data = attacks.request(port, path, "127.0.0.1", "POST" if body else "GET", body)
+    status, _, data = attacks.request(balance.port, path, "127.0.0.1", "POST" if body else "GET",
+                                      body)
     unknown, away = kind == "unknown", {began, phase} & {"stopping", "outage", "starting"}
     good = data.startswith({"sign-in": b"valid:", "unknown": b"error:\tlogin"}.get(kind, b""))
     seen.append((began, kind, status, body, status == 200 and good and not (
@@ -73,8 +68,8 @@ for phase, fault, seconds in [
     fault and fault()
     time.sleep(seconds)
 [thread.join() for thread in threading.enumerate() if thread != threading.current_thread()]
-balance.terminate(), balance.wait(60)  # the instances write what they kept
-listed = run(sys.argv[1], "--config", config, "--list-reports")
+balance.stop()  # the instances write what they kept
+listed = run(sys.argv[1], "--config", balance.config, "--list-reports")
 lost = [r for r in seen if r[1] == "report" and r[2] == 200 and f"\t{r[3][39:]}\n" not in listed]
 for name in dict.fromkeys(row[0] for row in seen):
     rows = [row for row in seen if row[0] == name]
