@@ -98,11 +98,9 @@ struct Service
     // Waits until it listens; false when it does not.
     bool start()
     {
-        const QString portFile = dir.filePath("port");
-        process.setReadChannel(QProcess::StandardError); // what log() reads
+        QFile file(dir.filePath("port"));
         process.start(LEXORN_SERVICE_BIN,
-                      {"--config", config, "--port", "0", "--port-file", portFile});
-        QFile file(portFile);
+                      {"--config", config, "--port", "0", "--port-file", file.fileName()});
         while (!file.exists() && process.state() != QProcess::NotRunning)
             process.waitForFinished(50);
         port = file.open(QIODevice::ReadOnly) ? quint16(file.readAll().trimmed().toUInt()) : 0;
