@@ -4,7 +4,6 @@ tests/service/abuse.py, and its requests by tests/service/faults.py. Needs scrip
 import http.client
 import multiprocessing
 import pathlib
-import re
 import socket
 import threading
 import time
@@ -28,12 +27,8 @@ def service(binary, demo, added=""):
     return served
 
 
-def rss(process):  # MiB
-    try:
-        status = pathlib.Path(f"/proc/{process.pid}/status").read_text()
-        return int(re.search(r"VmRSS:\s+(\d+)", status).group(1)) / 1024
-    except (OSError, AttributeError):
-        return 0.0
+def rss(process):  # MiB, of the service's own process
+    return lexorndesktop.memory(process.pid)[0] / 1024
 
 
 def request(port, path, source, method="GET", body=None, timeout=30):

@@ -6,6 +6,7 @@
   GlobalShortcuts portal on the desktop's bus;
 - Service: lexorn-service, or scripts/balance, on a free loopback port with a configuration of its
   own.
+- Memory: what a process tree holds (RSS and PSS), read from /proc.
 
 Used by scripts/run-headless, scripts/bench, bench/ and the desktop and service tests, which put
 this folder on sys.path. Standard library only, but for the portal (Debian's python3-gi).
@@ -58,6 +59,51 @@ def end(process, grace=10):
     except subprocess.TimeoutExpired:
         process.kill()
         process.wait(3)
+
+
+
+def processes():
+    """{pid: (ppid, pgid)} of every process now, from /proc."""
+    table = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            stat = Path("/proc", entry, "stat").read_text()
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2:].split()
+        table[int(entry)] = (int(fields[1]), int(fields[2]))
+    return table
+
+
+def tree(root):
+    """The root and its descendants, with the process groups its children lead (the service
+    runs each engine in a group of its own, whose members may outlive their parent)."""
+    table = processes()
+    found = {root}
+    for _ in range(64):
+        more = {pid for pid, (ppid, pgid) in table.items()
+                if pid not in found and (ppid in found or (pgid != pid and pgid in found))}
+        if not more:
+            break
+        found |= more
+    return {pid for pid in found if pid in table}
+
+
+def memory(*pids):
+    """(RSS KiB, PSS KiB, processes) summed over those processes; zombies count as nothing."""
+    rss = pss = count = 0
+    for pid in pids:
+        try:
+            text = Path(f"/proc/{pid}/smaps_rollup").read_text()
+        except OSError:
+            continue
+        r = re.search(r"^Rss:\s+(\d+)", text, re.M)
+        p = re.search(r"^Pss:\s+(\d+)", text, re.M)
+        if r and p:
+            rss, pss, count = rss + int(r.group(1)), pss + int(p.group(1)), count + 1
+    return rss, pss, count
 
 
 class Desktop:
