@@ -20,6 +20,14 @@ if(NOT WIN32)
         set(LEXORN_DBUS_BUILT TRUE)
     endif()
 endif()
+# Each backend's header says what the build holds as its constexpr Built.
+foreach(backend WIN X11 DBUS GLIB)
+    if(LEXORN_${backend}_BUILT)
+        add_compile_definitions(LEXORN_${backend}_BUILT=true)
+    else()
+        add_compile_definitions(LEXORN_${backend}_BUILT=false)
+    endif()
+endforeach()
 
 # lexorn_core_sources(SOURCES LIBRARIES ROOT): the program's code but for main.cpp, with the
 # backends this machine can build, and the libraries they need.

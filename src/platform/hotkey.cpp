@@ -47,11 +47,11 @@ void PostHotKey(QWidget *window, int id)
 // The backends in the order they serve: a backend the build left out says it is not available.
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
-    if (win::Available())
+    if (win::Built)
         return win::RegisterHotKey(window, id, modifiers, virtualKey);
-    if (waylandSession() && dbus::Available())
+    if (waylandSession() && dbus::Active())
         return dbus::RegisterHotKey(window, id, modifiers, virtualKey);
-    if (x11::Available())
+    if (x11::Active())
         return x11::RegisterHotKey(window, id, modifiers, virtualKey);
     static bool told = false;
     if (!std::exchange(told, true))

@@ -91,7 +91,7 @@ void ShellExecute(const QString &address)
         opener()(address);
         return;
     }
-    if (win::Available()) {
+    if (win::Built) {
         if (!win::ShellExecute(address))
             qWarning("Lexorn could not open %s", qUtf8Printable(address));
         return;

@@ -157,7 +157,7 @@ void onActivated(ShellIcon &entry, QSystemTrayIcon::ActivationReason reason)
     case QSystemTrayIcon::Trigger:
         // Windows' and XEmbed trays report a double click apart; a StatusNotifier host never
         // does, and its activation stands for one.
-        notify(entry, xembed || win::Available() ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
+        notify(entry, xembed || win::Built ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
         break;
     case QSystemTrayIcon::DoubleClick:
         notify(entry, WM_LBUTTONDBLCLK);

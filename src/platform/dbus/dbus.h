@@ -10,9 +10,11 @@ class QObject;
 // Where the build has no Qt D-Bus, none/dbus_none.cpp answers for it.
 namespace platform::dbus {
 
-// True when the desktop's portal is on the session bus or can be started there. One without
+// A build with Qt D-Bus.
+inline constexpr bool Built = LEXORN_DBUS_BUILT;
+// The desktop's portal is on the session bus or can be started there. One without
 // GlobalShortcuts then refuses the binding, which is logged.
-bool Available();
+bool Active();
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
 bool UnregisterHotKey(HWND window, int id);
 

@@ -153,7 +153,7 @@ Binding *binding = nullptr;
 
 } // namespace
 
-bool Available()
+bool Active()
 {
     // Asks the bus, not the portal: the portal may take its time to start.
     const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();

@@ -4,7 +4,7 @@
 // always show, as under X11.
 namespace platform::dbus {
 
-bool Available()
+bool Active()
 {
     return false;
 }

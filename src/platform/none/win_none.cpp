@@ -3,7 +3,7 @@
 // Stands in for the Windows backend in a build for another system.
 namespace platform::win {
 
-bool Available()
+bool Active()
 {
     return false;
 }

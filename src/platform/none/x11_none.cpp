@@ -3,7 +3,7 @@
 // Stands in for the X11 backend in a build without xcb.
 namespace platform::x11 {
 
-bool Available()
+bool Active()
 {
     return false;
 }

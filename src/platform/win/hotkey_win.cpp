@@ -135,11 +135,6 @@ bool hook(unsigned modifiers, unsigned virtualKey)
 
 } // namespace
 
-bool Available()
-{
-    return true;
-}
-
 bool RegisterHotKey(platform::HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
     if (!window)

@@ -140,7 +140,7 @@ xcb_connection_t *Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-bool Available()
+bool Active()
 {
     return Connection() != nullptr;
 }

@@ -10,8 +10,10 @@ struct xcb_connection_t;
 // build has no xcb, none/x11_none.cpp answers for it.
 namespace platform::x11 {
 
-// True when Qt runs on xcb in this session.
-bool Available();
+// A build with xcb.
+inline constexpr bool Built = LEXORN_X11_BUILT;
+// Qt runs on xcb in this session.
+bool Active();
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
 bool UnregisterHotKey(HWND window, int id);
 QMargins FrameExtents(QWidget *window);
