@@ -15,7 +15,8 @@ inline constexpr bool Built = LEXORN_DBUS_BUILT;
 // The desktop's portal is on the session bus or can be started there. One without
 // GlobalShortcuts then refuses the binding, which is logged.
 bool Active();
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed);
 bool UnregisterHotKey(HWND window, int id);
 
 // Qt picks the kind of tray once, with its first icon: a StatusNotifier host if one is registered

@@ -8,7 +8,7 @@ bool Active()
     return false;
 }
 
-bool RegisterHotKey(HWND, int, unsigned, unsigned)
+bool RegisterHotKey(HWND, int, unsigned, unsigned, std::function<void()>)
 {
     return false;
 }

@@ -5,6 +5,8 @@
 #include <QMargins>
 #include <QString>
 
+#include <functional>
+
 // The Windows backend: the Win32 calls themselves. Where the build is not for Windows,
 // none/win_none.cpp answers for it.
 namespace platform::win {
@@ -15,7 +17,8 @@ inline constexpr bool Built = LEXORN_WIN_BUILT;
 bool Active();
 // ::RegisterHotKey on the window's native handle; WM_HOTKEY comes back through a native event
 // filter to the window's current procedure.
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed);
 bool UnregisterHotKey(HWND window, int id);
 // The frame Windows will put around the window, from its styles at its monitor's DPI. Active
 // only.

@@ -4,6 +4,8 @@
 
 #include <QMargins>
 
+#include <functional>
+
 struct xcb_connection_t;
 
 // The X11 backend: key grabs on the root window and the window manager's frame extents. Where the
@@ -14,7 +16,8 @@ namespace platform::x11 {
 inline constexpr bool Built = LEXORN_X11_BUILT;
 // Qt runs on xcb in this session.
 bool Active();
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed);
 bool UnregisterHotKey(HWND window, int id);
 QMargins FrameExtents(QWidget *window);
 
