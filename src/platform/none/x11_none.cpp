@@ -23,6 +23,15 @@ QMargins FrameExtents(QWidget *)
     return {};
 }
 
+bool XEmbedTrayInUse()
+{
+    return false;
+}
+
+void WatchXEmbedIcons(std::function<void(const QSystemTrayIcon *, bool)>) {}
+
+void LearnXEmbedIcon(QSystemTrayIcon *) {}
+
 xcb_connection_t *Connection()
 {
     return nullptr;
