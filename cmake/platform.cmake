@@ -5,10 +5,14 @@
 #   dbus/  Qt D-Bus: the desktop's shortcuts portal and late StatusNotifier trays
 #   win/   a build for Windows: the Win32 calls themselves
 #   glib/  GLib: BROWSER's commands split as a shell splits them
+#   xdg/   a freedesktop system: addresses opened with BROWSER or xdg-open
+#   fontconfig/  fontconfig: its configuration read while Qt starts
 set(LEXORN_WIN_BUILT ${WIN32})
 set(LEXORN_X11_BUILT FALSE)
 set(LEXORN_DBUS_BUILT FALSE)
 set(LEXORN_GLIB_BUILT FALSE)
+set(LEXORN_XDG_BUILT FALSE)
+set(LEXORN_FONTCONFIG_BUILT FALSE)
 if(NOT WIN32)
     find_package(Qt6 6.4 OPTIONAL_COMPONENTS DBus)
     find_package(PkgConfig REQUIRED)
@@ -16,10 +20,21 @@ if(NOT WIN32)
     set(LEXORN_X11_BUILT ${XCB_FOUND})
     pkg_check_modules(GLIB IMPORTED_TARGET glib-2.0)
     set(LEXORN_GLIB_BUILT ${GLIB_FOUND})
+    set(LEXORN_XDG_BUILT TRUE)
+    pkg_check_modules(FONTCONFIG IMPORTED_TARGET fontconfig)
+    set(LEXORN_FONTCONFIG_BUILT ${FONTCONFIG_FOUND})
     if(TARGET Qt6::DBus)
         set(LEXORN_DBUS_BUILT TRUE)
     endif()
 endif()
+# Each backend's header says what the build holds as its constexpr Built.
+foreach(backend WIN X11 DBUS GLIB XDG FONTCONFIG)
+    if(LEXORN_${backend}_BUILT)
+        add_compile_definitions(LEXORN_${backend}_BUILT=true)
+    else()
+        add_compile_definitions(LEXORN_${backend}_BUILT=false)
+    endif()
+endforeach()
 
 # lexorn_core_sources(SOURCES LIBRARIES ROOT): the program's code but for main.cpp, with the
 # backends this machine can build, and the libraries they need.
@@ -27,9 +42,9 @@ function(lexorn_core_sources sources_var libraries_var root)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS
          ${root}/src/*.cpp ${root}/src/*.h ${root}/src/*.ui ${root}/src/*.qrc)
     list(REMOVE_ITEM sources ${root}/src/main.cpp)
-    list(FILTER sources EXCLUDE REGEX "/src/platform/(x11|dbus|win|glib|none)/")
+    list(FILTER sources EXCLUDE REGEX "/src/platform/(x11|dbus|win|glib|xdg|fontconfig|none)/")
     set(libraries)
-    foreach(backend x11 dbus win glib)
+    foreach(backend x11 dbus win glib xdg fontconfig)
         string(TOUPPER ${backend} name)
         if(LEXORN_${name}_BUILT)
             file(GLOB backend_sources ${root}/src/platform/${backend}/*)
@@ -46,6 +61,9 @@ function(lexorn_core_sources sources_var libraries_var root)
     endif()
     if(LEXORN_GLIB_BUILT)
         list(APPEND libraries PkgConfig::GLIB)
+    endif()
+    if(LEXORN_FONTCONFIG_BUILT)
+        list(APPEND libraries PkgConfig::FONTCONFIG)
     endif()
     set(${sources_var} ${sources} PARENT_SCOPE)
     set(${libraries_var} ${libraries} PARENT_SCOPE)

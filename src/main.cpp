@@ -1,3 +1,4 @@
+#include "platform/fonts.h"
 #include "platform/identity.h"
 #include "platform/instance.h"
 #include "platform/pump.h"
@@ -11,27 +12,9 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
-#include <QLibrary>
 #include <QThreadPool>
 
 #include <cstdio>
-#include <thread>
-
-namespace {
-
-// Fontconfig parses its whole configuration (dozens of XML files) the first time a font is looked
-// up, and the splash screen looks one up before the tray icon can be shown. Started here, on the
-// other core, that work overlaps Qt's own start. Qt's font code has already brought the library
-// in; where there is none (Windows), there is nothing to prepare.
-void prepareFontsMeanwhile()
-{
-    using Init = int (*)();
-    if (const auto init =
-            reinterpret_cast<Init>(QLibrary::resolve(QStringLiteral("fontconfig"), 1, "FcInit")))
-        std::thread(init).detach();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -48,7 +31,7 @@ int main(int argc, char *argv[])
         std::fputs("lexorn: the Lexorn that runs does not answer\n", stderr);
         return 1;
     }
-    prepareFontsMeanwhile();
+    platform::PrepareFontsMeanwhile();
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::AppTitle());
     QApplication::setOrganizationName(platform::CompanyName());

@@ -7,12 +7,12 @@ namespace platform {
 
 QMargins FrameExtents(QWidget *window)
 {
-    return win::Available() ? win::FrameExtents(window) : x11::FrameExtents(window);
+    return win::Active() ? win::FrameExtents(window) : x11::FrameExtents(window);
 }
 
 void KeepOutOfTaskbar(QWidget *dialog, QWidget *hiddenOwner)
 {
-    if (win::Available())
+    if (win::Active())
         win::SetOwner(dialog, hiddenOwner);
 }
 

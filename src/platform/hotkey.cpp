@@ -24,17 +24,6 @@ bool waylandSession()
 
 } // namespace
 
-QString combinationName(unsigned modifiers, QChar key, const std::array<const char *, 4> &names)
-{
-    constexpr std::array<unsigned, 4> order{MOD_CONTROL, MOD_ALT, MOD_SHIFT, MOD_WIN};
-    QString name;
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (modifiers & order[i])
-            name += QLatin1String(names[i]) + QLatin1Char('+');
-    }
-    return name + key;
-}
-
 void PostHotKey(QWidget *window, int id)
 {
     // WM_HOTKEY is no user input to Qt: held back by hand, it waits out a transfer as keys do.
@@ -44,15 +33,17 @@ void PostHotKey(QWidget *window, int id)
     });
 }
 
-// The backends in the order they serve: a backend the build left out says it is not available.
+// The backends in the order they serve: a backend the build left out is never active. Each is
+// handed what a press does, so that none needs this contract back.
 bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
 {
-    if (win::Available())
-        return win::RegisterHotKey(window, id, modifiers, virtualKey);
-    if (waylandSession() && dbus::Available())
-        return dbus::RegisterHotKey(window, id, modifiers, virtualKey);
-    if (x11::Available())
-        return x11::RegisterHotKey(window, id, modifiers, virtualKey);
+    const auto pressed = [window = QPointer<QWidget>(window), id] { PostHotKey(window, id); };
+    if (win::Built)
+        return win::RegisterHotKey(window, id, modifiers, virtualKey, pressed);
+    if (waylandSession() && dbus::Active())
+        return dbus::RegisterHotKey(window, id, modifiers, virtualKey, pressed);
+    if (x11::Active())
+        return x11::RegisterHotKey(window, id, modifiers, virtualKey, pressed);
     static bool told = false;
     if (!std::exchange(told, true))
         std::fputs("lexorn: this desktop gives no global hot key; bind a key to lexorn --show\n",

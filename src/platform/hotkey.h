@@ -1,18 +1,9 @@
 #pragma once
 
+#include "platform/keys.h"
 #include "platform/windowproc.h"
 
-#include <QString>
-
-#include <array>
-
 namespace platform {
-
-// Modifiers of a system-wide hot key.
-inline constexpr unsigned MOD_ALT = 1;
-inline constexpr unsigned MOD_CONTROL = 2;
-inline constexpr unsigned MOD_SHIFT = 4;
-inline constexpr unsigned MOD_WIN = 8;
 
 // Registers a system-wide key combination (virtual key: 'A' to 'Z' or '0' to '9') for a window.
 // Each press delivers WM_HOTKEY with the identifier as wParam to the window's current procedure.
@@ -24,11 +15,7 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
 // Releases what RegisterHotKey took for that window and identifier. False when it took nothing.
 bool UnregisterHotKey(HWND window, int id);
 
-// A combination as its reader writes it, for the backends' logs: the names of Ctrl, Alt, Shift and
-// the logo key, in that order, each followed by '+', then the key.
-QString combinationName(unsigned modifiers, QChar key, const std::array<const char *, 4> &names);
-
-// For the backends: WM_HOTKEY to the window's procedure, posted, since the procedure may pump
+// WM_HOTKEY to the window's procedure, posted, since the procedure may pump
 // messages and show windows, and held while a transfer waits. Nothing when the window is gone.
 void PostHotKey(QWidget *window, int id);
 

@@ -23,7 +23,7 @@ QString runtimeFile(const char *name)
 
 QString serverName()
 {
-    return win::Available() ? win::InstanceServerName() : runtimeFile("lexorn.socket");
+    return win::Built ? win::InstanceServerName() : runtimeFile("lexorn.socket");
 }
 
 } // namespace
@@ -32,7 +32,7 @@ bool ClaimInstance()
 {
     // Windows has no runtime folder (Qt gives the home folder), and a lock file would outlive a
     // killed run there: a kernel object goes with the process.
-    if (win::Available())
+    if (win::Built)
         return win::ClaimInstance();
     static const QString lockName = runtimeFile("lexorn.lock");
     if (lockName.isEmpty())

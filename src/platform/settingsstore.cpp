@@ -19,7 +19,7 @@ QString keyPath(QString section, const QString &key)
 // Windows keeps it in the registry, private to the user by itself; elsewhere a file.
 QSettings::Format storeFormat()
 {
-    return win::Available() ? QSettings::NativeFormat : QSettings::IniFormat;
+    return win::Built ? QSettings::NativeFormat : QSettings::IniFormat;
 }
 
 // The file holds the password: only its owner may read it, also when it was made elsewhere with

@@ -1,9 +1,9 @@
 #include "platform/shell.h"
 
-#include "platform/glib/glib.h"
 #include "platform/win/win.h"
+#include "platform/xdg/xdg.h"
 
-#include <QProcess>
+#include <QDebug>
 #include <QWidget>
 
 namespace platform {
@@ -13,32 +13,6 @@ std::function<void(const QString &)> &opener()
 {
     static std::function<void(const QString &)> current;
     return current;
-}
-
-// One command of BROWSER, split as a shell splits it: "%s" stands for the address and "%%" for a
-// percent sign, inside quotes too; a command without "%s" gets the address as its last argument.
-// The address itself is not scanned.
-QStringList browserCommand(const QString &command, const QString &address)
-{
-    QStringList arguments = glib::ShellParseArgv(command);
-    bool placed = false;
-    for (QString &argument : arguments) {
-        QString expanded;
-        for (qsizetype i = 0; i < argument.size(); ++i) {
-            const QChar next = i + 1 < argument.size() ? argument.at(i + 1) : QChar();
-            if (argument.at(i) == u'%' && (next == u's' || next == u'%')) {
-                expanded += next == u's' ? address : QStringLiteral("%");
-                placed = placed || next == u's';
-                ++i;
-            } else {
-                expanded += argument.at(i);
-            }
-        }
-        argument = expanded;
-    }
-    if (!arguments.isEmpty() && !placed)
-        arguments.append(address);
-    return arguments;
 }
 
 // The host of "//AUTHORITY..." after an http or https scheme; backslashes end it, as browsers
@@ -91,25 +65,9 @@ void ShellExecute(const QString &address)
         opener()(address);
         return;
     }
-    if (win::Available()) {
-        if (!win::ShellExecute(address))
-            qWarning("Lexorn could not open %s", qUtf8Printable(address));
-        return;
-    }
-    // BROWSER's commands in turn, then the desktop's handler; mail goes to the desktop's mail
-    // program, not to a browser. The address goes as it was built: through QUrl, a placeholder
-    // left in it (%dest_lang%) would be encoded again.
-    QStringList commands;
-    if (!address.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
-        commands = qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString &command : std::as_const(commands)) {
-        QStringList arguments = browserCommand(command, address);
-        if (!arguments.isEmpty() && QProcess::startDetached(arguments.takeFirst(), arguments))
-            return;
-    }
-    if (QProcess::startDetached(QStringLiteral("xdg-open"), {address}))
-        return;
-    qWarning("Lexorn found no browser that starts (tried BROWSER, then xdg-open)");
+    const bool opened = win::Built ? win::ShellExecute(address) : xdg::ShellExecute(address);
+    if (!opened)
+        qWarning("Lexorn could not open %s", qUtf8Printable(address));
 }
 
 void setBrowserOpener(std::function<void(const QString &)> replacement)

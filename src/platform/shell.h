@@ -8,8 +8,8 @@ class QWidget;
 
 namespace platform {
 
-// Opens an address, exactly as given, with the browser named by BROWSER or else with xdg-open (the
-// desktop's handler; ShellExecuteW on Windows), without waiting. Only http or https with a host,
+// Opens an address, exactly as given, with the user's handler (xdg/: BROWSER, else xdg-open;
+// win/: ShellExecuteW), without waiting. Only http or https with a host,
 // or mailto:, without control characters, is opened; any other address is logged and left alone.
 void ShellExecute(const QString &address);
 

@@ -3,15 +3,13 @@
 #include "platform/dbus/dbus.h"
 #include "platform/pump.h"
 #include "platform/win/win.h"
+#include "platform/x11/x11.h"
 
 #include <QApplication>
-#include <QHash>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -50,19 +48,6 @@ void forget(const ShellIcon *gone)
     std::erase_if(table, [gone](const auto &entry) { return entry.get() == gone; });
 }
 
-// Qt's XEmbed tray icon is an internal widget of this class; a StatusNotifier icon has none.
-bool isXEmbedIconWidget(const QObject *object)
-{
-    return object->inherits("QSystemTrayIconSys") ||
-           object->objectName() == QLatin1String("QSystemTrayIconSys");
-}
-
-bool xembedTrayInUse()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.cbegin(), windows.cend(), isXEmbedIconWidget);
-}
-
 // Posted like the shell's own notifications, so that a handler may run a modal loop (the pop-up
 // menu) without doing so inside Qt's mouse event delivery; held while a transfer waits, as the
 // shell's own would be.
@@ -92,72 +77,26 @@ ShellIcon *onlyIcon()
     return found;
 }
 
-// On an XEmbed tray Qt reports the right button when it is pressed, and a quick second press
-// only as a double click; the release, which opens a tray menu, is seen only as a mouse event on
-// Qt's icon widget. The widget is matched to its icon when Qt reports a press on it.
-class XEmbedMouseWatcher : public QObject
+// The right button on an XEmbed icon, which Qt does not report.
+void fromXEmbed(const QSystemTrayIcon *icon, bool released)
 {
-public:
-    QPointer<QObject> delivering; // the icon widget whose press Qt is delivering right now
-    QHash<QObject *, QPointer<QSystemTrayIcon>> iconOf;
-
-    void learn(QSystemTrayIcon *icon)
-    {
-        if (!delivering || iconOf.contains(delivering))
-            return;
-        QObject *widget = delivering;
-        iconOf.insert(widget, icon);
-        connect(widget, &QObject::destroyed, this, [this, widget] { iconOf.remove(widget); });
+    const UINT mouseMessage = released ? WM_RBUTTONUP : WM_RBUTTONDBLCLK;
+    for (const auto &entry : icons()) {
+        if (icon ? entry->icon == icon : entry.get() == onlyIcon())
+            notify(*entry, mouseMessage);
     }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        const QEvent::Type type = event->type();
-        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
-             type == QEvent::MouseButtonRelease) &&
-            isXEmbedIconWidget(watched)) {
-            const Qt::MouseButton button = static_cast<QMouseEvent *>(event)->button();
-            if (type == QEvent::MouseButtonPress)
-                delivering = watched;
-            else if (button == Qt::RightButton)
-                notifyFrom(watched,
-                           type == QEvent::MouseButtonRelease ? WM_RBUTTONUP : WM_RBUTTONDBLCLK);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    void notifyFrom(QObject *widget, UINT mouseMessage)
-    {
-        const QSystemTrayIcon *icon = iconOf.value(widget);
-        for (const auto &entry : icons()) {
-            if (icon ? entry->icon == icon : entry.get() == onlyIcon())
-                notify(*entry, mouseMessage);
-        }
-    }
-};
-
-XEmbedMouseWatcher &xembedMouseWatcher()
-{
-    static XEmbedMouseWatcher *watcher = [] {
-        auto *created = new XEmbedMouseWatcher;
-        created->setParent(qApp);
-        qApp->installEventFilter(created);
-        return created;
-    }();
-    return *watcher;
 }
 
 void onActivated(ShellIcon &entry, QSystemTrayIcon::ActivationReason reason)
 {
-    const bool xembed = xembedTrayInUse();
+    const bool xembed = x11::XEmbedTrayInUse();
     if (xembed)
-        xembedMouseWatcher().learn(entry.icon);
+        x11::LearnXEmbedIcon(entry.icon);
     switch (reason) {
     case QSystemTrayIcon::Trigger:
         // Windows' and XEmbed trays report a double click apart; a StatusNotifier host never
         // does, and its activation stands for one.
-        notify(entry, xembed || win::Available() ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
+        notify(entry, xembed || win::Built ? WM_LBUTTONUP : WM_LBUTTONDBLCLK);
         break;
     case QSystemTrayIcon::DoubleClick:
         notify(entry, WM_LBUTTONDBLCLK);
@@ -215,7 +154,7 @@ bool Shell_NotifyIcon(UINT message, NOTIFYICONDATA &data)
     case NIM_ADD: {
         if (existing)
             return false;
-        xembedMouseWatcher();
+        x11::WatchXEmbedIcons(fromXEmbed);
         auto entry = std::make_unique<ShellIcon>();
         entry->owner = data.hWnd;
         entry->id = data.uID;

@@ -10,10 +10,13 @@ class QObject;
 // Where the build has no Qt D-Bus, none/dbus_none.cpp answers for it.
 namespace platform::dbus {
 
-// True when the desktop's portal is on the session bus or can be started there. One without
+// A build with Qt D-Bus.
+inline constexpr bool Built = LEXORN_DBUS_BUILT;
+// The desktop's portal is on the session bus or can be started there. One without
 // GlobalShortcuts then refuses the binding, which is logged.
-bool Available();
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey);
+bool Active();
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed);
 bool UnregisterHotKey(HWND window, int id);
 
 // Qt picks the kind of tray once, with its first icon: a StatusNotifier host if one is registered

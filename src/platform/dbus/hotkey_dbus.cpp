@@ -1,5 +1,5 @@
 #include "platform/dbus/dbus.h"
-#include "platform/hotkey.h"
+#include "platform/keys.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -59,8 +59,8 @@ class Binding : public QObject
     Q_OBJECT
 
 public:
-    Binding(HWND window, int id, const QString &trigger)
-        : QObject(qApp), window(window), id(id), trigger(trigger)
+    Binding(HWND window, int id, const QString &trigger, std::function<void()> pressed)
+        : QObject(qApp), window(window), id(id), trigger(trigger), pressed(std::move(pressed))
     {
         call(QStringLiteral("CreateSession"), {},
              {{QStringLiteral("session_handle_token"), QStringLiteral("lexorn")}},
@@ -114,11 +114,12 @@ public Q_SLOTS:
     {
         if (from.path() != session || shortcutId != ShortcutId || !window)
             return;
-        PostHotKey(window, id);
+        pressed();
     }
 
 private:
     const QString trigger;
+    const std::function<void()> pressed;
     int requests = 0;
 
     void refused(const QString &why)
@@ -153,7 +154,7 @@ Binding *binding = nullptr;
 
 } // namespace
 
-bool Available()
+bool Active()
 {
     // Asks the bus, not the portal: the portal may take its time to start.
     const QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
@@ -161,7 +162,8 @@ bool Available()
                    bus->activatableServiceNames().value().contains(Service));
 }
 
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed)
 {
     if (!window || binding)
         return false;
@@ -170,7 +172,8 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
     // As the portal writes a trigger: "LOGO+t".
     binding = new Binding(window, id,
                           combinationName(modifiers, QChar(char16_t(virtualKey)).toLower(),
-                                          {"CTRL", "ALT", "SHIFT", "LOGO"}));
+                                          {"CTRL", "ALT", "SHIFT", "LOGO"}),
+                          std::move(pressed));
     return true;
 }
 

@@ -4,12 +4,12 @@
 // always show, as under X11.
 namespace platform::dbus {
 
-bool Available()
+bool Active()
 {
     return false;
 }
 
-bool RegisterHotKey(HWND, int, unsigned, unsigned)
+bool RegisterHotKey(HWND, int, unsigned, unsigned, std::function<void()>)
 {
     return false;
 }

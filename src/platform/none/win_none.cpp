@@ -3,12 +3,12 @@
 // Stands in for the Windows backend in a build for another system.
 namespace platform::win {
 
-bool Available()
+bool Active()
 {
     return false;
 }
 
-bool RegisterHotKey(HWND, int, unsigned, unsigned)
+bool RegisterHotKey(HWND, int, unsigned, unsigned, std::function<void()>)
 {
     return false;
 }

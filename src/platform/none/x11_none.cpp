@@ -3,12 +3,12 @@
 // Stands in for the X11 backend in a build without xcb.
 namespace platform::x11 {
 
-bool Available()
+bool Active()
 {
     return false;
 }
 
-bool RegisterHotKey(HWND, int, unsigned, unsigned)
+bool RegisterHotKey(HWND, int, unsigned, unsigned, std::function<void()>)
 {
     return false;
 }
@@ -22,6 +22,15 @@ QMargins FrameExtents(QWidget *)
 {
     return {};
 }
+
+bool XEmbedTrayInUse()
+{
+    return false;
+}
+
+void WatchXEmbedIcons(std::function<void(const QSystemTrayIcon *, bool)>) {}
+
+void LearnXEmbedIcon(QSystemTrayIcon *) {}
 
 xcb_connection_t *Connection()
 {

@@ -10,12 +10,6 @@
 namespace platform::win {
 namespace {
 
-bool nativeWindows()
-{
-    // Elsewhere (offscreen, say) there is no native window and no frame.
-    return QGuiApplication::platformName() == QLatin1String("windows");
-}
-
 // A call of Windows 10 1607 and later, looked up where the program runs.
 template <class Function> Function user32(const char *name)
 {
@@ -27,9 +21,15 @@ template <class Function> Function user32(const char *name)
 
 } // namespace
 
+bool Active()
+{
+    // Elsewhere (offscreen, say) there is no native window and no frame.
+    return QGuiApplication::platformName() == QLatin1String("windows");
+}
+
 QMargins FrameExtents(QWidget *window)
 {
-    if (!window || !nativeWindows())
+    if (!window)
         return {};
     // The native window exists before it is shown once winId() is asked for, with the styles it
     // will be shown with.
@@ -55,8 +55,6 @@ QMargins FrameExtents(QWidget *window)
 
 void SetOwner(QWidget *window, QWidget *owner)
 {
-    if (!nativeWindows())
-        return;
     owner->winId(); // the native windows, before either is shown
     window->winId();
     window->windowHandle()->setTransientParent(owner->windowHandle());

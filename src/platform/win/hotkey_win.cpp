@@ -1,4 +1,4 @@
-#include "platform/hotkey.h"
+#include "platform/keys.h"
 #include "platform/win/win.h"
 
 #include <QAbstractNativeEventFilter>
@@ -26,6 +26,7 @@ struct Registration
     unsigned modifiers = 0;
     unsigned virtualKey = 0;
     bool hooked = false; // taken by the keyboard hook, since the shell holds the combination
+    std::function<void()> pressed;
 };
 
 QList<Registration> registrations;
@@ -44,7 +45,7 @@ public:
         for (const Registration &registration : std::as_const(registrations)) {
             if (registration.handle != msg->hwnd || WPARAM(registration.id) != msg->wParam)
                 continue;
-            PostHotKey(registration.window, registration.id);
+            registration.pressed();
             return true;
         }
         return false;
@@ -135,12 +136,8 @@ bool hook(unsigned modifiers, unsigned virtualKey)
 
 } // namespace
 
-bool Available()
-{
-    return true;
-}
-
-bool RegisterHotKey(platform::HWND window, int id, unsigned modifiers, unsigned virtualKey)
+bool RegisterHotKey(platform::HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed)
 {
     if (!window)
         return false;
@@ -154,7 +151,8 @@ bool RegisterHotKey(platform::HWND window, int id, unsigned modifiers, unsigned 
         hotKeyFilter = new HotKeyFilter;
         QCoreApplication::instance()->installNativeEventFilter(hotKeyFilter);
     }
-    registrations.append({window, handle, id, modifiers, virtualKey, !registered});
+    registrations.append(
+        {window, handle, id, modifiers, virtualKey, !registered, std::move(pressed)});
     // The hook goes with the window, as a registration does with its native window.
     QObject::connect(window, &QObject::destroyed, qApp,
                      [id, window] { UnregisterHotKey(window, id); });

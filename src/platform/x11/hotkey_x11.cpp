@@ -1,4 +1,4 @@
-#include "platform/hotkey.h"
+#include "platform/keys.h"
 #include "platform/x11/x11.h"
 
 #include <QAbstractNativeEventFilter>
@@ -26,6 +26,7 @@ struct Grab
     int id = 0;
     xcb_keycode_t keycode = 0;
     uint16_t modifiers = 0;
+    std::function<void()> pressed;
 };
 
 // NumLock (Mod2) and CapsLock must not stop the combination, so each grab is made for every
@@ -52,7 +53,7 @@ public:
         for (const Grab &grab : std::as_const(grabs)) {
             if (grab.keycode != press->detail || grab.modifiers != state)
                 continue;
-            PostHotKey(grab.window, grab.id);
+            grab.pressed();
             // A press over one of our own windows must not reach it as typing. One reported on
             // the root goes on to Qt, which takes its time as the user's latest action; without
             // it the window manager may refuse to bring up the window the hot key shows.
@@ -140,12 +141,13 @@ xcb_connection_t *Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-bool Available()
+bool Active()
 {
     return Connection() != nullptr;
 }
 
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey)
+bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+                    std::function<void()> pressed)
 {
     xcb_connection_t *connection = window ? Connection() : nullptr;
     if (!connection)
@@ -172,7 +174,7 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
                                                      {"Ctrl", "Alt", "Shift", "Super"})));
         return false;
     }
-    keyPressFilter->grabs.append({window, id, keycode, mask});
+    keyPressFilter->grabs.append({window, id, keycode, mask, std::move(pressed)});
     return true;
 }
 
