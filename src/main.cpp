@@ -35,9 +35,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(platform::AppTitle());
     QApplication::setOrganizationName(platform::CompanyName());
-    // The windows are laid out in twips for the classic 8-point dialog font.
     SetApplicationIcon();
     AnswerUserRequests();
+    // The windows are laid out in twips for the classic 8-point dialog font.
     QApplication::setFont(QFont(QStringLiteral("Arial"), 8));
     // Qt then builds its font list from fontconfig's, meanwhile Main reads the credentials and
     // opens the way to the service; the splash screen is the first to need it.
