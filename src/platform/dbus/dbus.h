@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/windowproc.h"
-
 #include <functional>
 
 class QObject;
+class QWidget;
 
 // The D-Bus backend: the desktop's GlobalShortcuts portal, and the wait for a StatusNotifier host.
 // Where the build has no Qt D-Bus, none/dbus_none.cpp answers for it.
@@ -15,9 +14,9 @@ inline constexpr bool Built = LEXORN_DBUS_BUILT;
 // The desktop's portal is on the session bus or can be started there. One without
 // GlobalShortcuts then refuses the binding, which is logged.
 bool Active();
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+bool RegisterHotKey(QWidget *window, int id, unsigned modifiers, unsigned virtualKey,
                     std::function<void()> pressed);
-bool UnregisterHotKey(HWND window, int id);
+bool UnregisterHotKey(QWidget *window, int id);
 
 // Qt picks the kind of tray once, with its first icon: a StatusNotifier host if one is registered
 // by then, XEmbed otherwise. Off X11 only a StatusNotifier host shows icons, so an icon made

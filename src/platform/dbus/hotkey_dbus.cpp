@@ -59,7 +59,7 @@ class Binding : public QObject
     Q_OBJECT
 
 public:
-    Binding(HWND window, int id, const QString &trigger, std::function<void()> pressed)
+    Binding(QWidget *window, int id, const QString &trigger, std::function<void()> pressed)
         : QObject(qApp), window(window), id(id), trigger(trigger), pressed(std::move(pressed))
     {
         call(QStringLiteral("CreateSession"), {},
@@ -162,7 +162,7 @@ bool Active()
                    bus->activatableServiceNames().value().contains(Service));
 }
 
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+bool RegisterHotKey(QWidget *window, int id, unsigned modifiers, unsigned virtualKey,
                     std::function<void()> pressed)
 {
     if (!window || binding)
@@ -177,7 +177,7 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
     return true;
 }
 
-bool UnregisterHotKey(HWND window, int id)
+bool UnregisterHotKey(QWidget *window, int id)
 {
     if (!binding || binding->window != window || binding->id != id)
         return false;

@@ -9,12 +9,12 @@ bool Active()
     return false;
 }
 
-bool RegisterHotKey(HWND, int, unsigned, unsigned, std::function<void()>)
+bool RegisterHotKey(QWidget *, int, unsigned, unsigned, std::function<void()>)
 {
     return false;
 }
 
-bool UnregisterHotKey(HWND, int)
+bool UnregisterHotKey(QWidget *, int)
 {
     return false;
 }

@@ -136,7 +136,7 @@ bool hook(unsigned modifiers, unsigned virtualKey)
 
 } // namespace
 
-bool RegisterHotKey(platform::HWND window, int id, unsigned modifiers, unsigned virtualKey,
+bool RegisterHotKey(QWidget *window, int id, unsigned modifiers, unsigned virtualKey,
                     std::function<void()> pressed)
 {
     if (!window)
@@ -159,7 +159,7 @@ bool RegisterHotKey(platform::HWND window, int id, unsigned modifiers, unsigned 
     return true;
 }
 
-bool UnregisterHotKey(platform::HWND window, int id)
+bool UnregisterHotKey(QWidget *window, int id)
 {
     const auto held = std::find_if(
         registrations.begin(), registrations.end(), [window, id](const Registration &registration) {

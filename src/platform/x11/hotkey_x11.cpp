@@ -146,7 +146,7 @@ bool Active()
     return Connection() != nullptr;
 }
 
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+bool RegisterHotKey(QWidget *window, int id, unsigned modifiers, unsigned virtualKey,
                     std::function<void()> pressed)
 {
     xcb_connection_t *connection = window ? Connection() : nullptr;
@@ -178,7 +178,7 @@ bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey
     return true;
 }
 
-bool UnregisterHotKey(HWND window, int id)
+bool UnregisterHotKey(QWidget *window, int id)
 {
     xcb_connection_t *connection = Connection();
     if (!connection || !keyPressFilter)

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "platform/windowproc.h"
-
 #include <QMargins>
 
 #include <functional>
 
 class QSystemTrayIcon;
+class QWidget;
 struct xcb_connection_t;
 
 // The X11 backend: key grabs on the root window, the window manager's frame extents and the mouse
@@ -17,9 +16,9 @@ namespace platform::x11 {
 inline constexpr bool Built = LEXORN_X11_BUILT;
 // Qt runs on xcb in this session.
 bool Active();
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+bool RegisterHotKey(QWidget *window, int id, unsigned modifiers, unsigned virtualKey,
                     std::function<void()> pressed);
-bool UnregisterHotKey(HWND window, int id);
+bool UnregisterHotKey(QWidget *window, int id);
 QMargins FrameExtents(QWidget *window);
 
 // Qt shows its icons in an XEmbed tray (not through a StatusNotifier host).
