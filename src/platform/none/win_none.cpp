@@ -1,5 +1,7 @@
 #include "platform/win/win.h"
 
+#include <QSettings>
+
 // Stands in for the Windows backend in a build for another system.
 namespace platform::win {
 
@@ -8,12 +10,12 @@ bool Active()
     return false;
 }
 
-bool RegisterHotKey(HWND, int, unsigned, unsigned, std::function<void()>)
+bool RegisterHotKey(QWidget *, int, unsigned, unsigned, std::function<void()>)
 {
     return false;
 }
 
-bool UnregisterHotKey(HWND, int)
+bool UnregisterHotKey(QWidget *, int)
 {
     return false;
 }
@@ -33,6 +35,11 @@ bool ClaimInstance()
 QString InstanceServerName()
 {
     return {};
+}
+
+std::unique_ptr<QSettings> OpenSettings(const QString &, const QString &)
+{
+    return nullptr;
 }
 
 bool ShellExecute(const QString &)

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "platform/windowproc.h"
-
 #include <QMargins>
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QSettings;
+class QWidget;
 
 // The Windows backend: the Win32 calls themselves. Where the build is not for Windows,
 // none/win_none.cpp answers for it.
@@ -17,9 +19,9 @@ inline constexpr bool Built = LEXORN_WIN_BUILT;
 bool Active();
 // ::RegisterHotKey on the window's native handle; WM_HOTKEY comes back through a native event
 // filter to the window's current procedure.
-bool RegisterHotKey(HWND window, int id, unsigned modifiers, unsigned virtualKey,
+bool RegisterHotKey(QWidget *window, int id, unsigned modifiers, unsigned virtualKey,
                     std::function<void()> pressed);
-bool UnregisterHotKey(HWND window, int id);
+bool UnregisterHotKey(QWidget *window, int id);
 // The frame Windows will put around the window, from its styles at its monitor's DPI. Active
 // only.
 QMargins FrameExtents(QWidget *window);
@@ -30,6 +32,8 @@ void SetOwner(QWidget *window, QWidget *owner);
 bool ClaimInstance();
 // The named pipe of the Lexorn that holds it.
 QString InstanceServerName();
+// The user's own registry key for the application, private to the user by itself.
+std::unique_ptr<QSettings> OpenSettings(const QString &organization, const QString &application);
 // ShellExecuteW with "open": the user's handler for the address, exactly as given.
 bool ShellExecute(const QString &address);
 
