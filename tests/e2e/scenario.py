@@ -1,4 +1,4 @@
-# What the desktop scenarios share: the virtual desktop of scripts/lexorndesktop.py, a
+# What the desktop scenarios share: the virtual desktop of scripts/lexorn_support, a
 # lexorn-service of their own, Lexorn started against it, and the count of checks. A scenario stops
 # at its first failed check and ends with a line "N passed, M failed" for CI.
 import sys
@@ -6,12 +6,12 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "scripts"))
-import lexorndesktop  # noqa: E402
+from lexorn_support import desktop as desktops, process  # noqa: E402
+from lexorn_support.client import PASSWORD, USER  # noqa: E402
+from lexorn_support.service import Service  # noqa: E402
 
-USER, PASSWORD = "demo@lexorn.example", "demo-password"
 
-
-class Scenario(lexorndesktop.Desktop):
+class Scenario(desktops.Desktop):
     def __init__(self):
         self.lexorn, self.service, shots = sys.argv[1:]  # the binaries, the screenshots' folder
         super().__init__(shots)
@@ -28,8 +28,8 @@ class Scenario(lexorndesktop.Desktop):
 
         try:
             self.wait(what, matches, timeout)
-        except lexorndesktop.Failure:
-            raise lexorndesktop.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
+        except process.Failure:
+            raise process.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
         self.passed += 1
         print(f"ok {self.passed}: {what}", flush=True)
         return self.got
@@ -43,8 +43,8 @@ class Scenario(lexorndesktop.Desktop):
     def start_service(self):
         # The demo configuration with cheap password hashing (the service, or scripts/balance with
         # instances of it).
-        self.served = lexorndesktop.Service(self.service, (ROOT / "service/demo.ini").read_text()
-                                            .replace("100000", "1000"), self.work)
+        self.served = Service(self.service, (ROOT / "service/demo.ini").read_text()
+                              .replace("100000", "1000"), self.work)
         self.processes.append(self.served.start(env=self.environment()))
         self.host = self.served.host
 

@@ -5,10 +5,10 @@
 # What the windows show is read through the accessibility bus.
 import time
 
-from scenario import Scenario, find, lexorndesktop, run
+from scenario import Scenario, desktops, find, run
 
 
-class Wayland(Scenario, lexorndesktop.Wayland):
+class Wayland(Scenario, desktops.Wayland):
     def start_lexorn(self, *arguments):
         return super().start_lexorn(*arguments, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 

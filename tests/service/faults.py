@@ -11,9 +11,9 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
-import attacks  # noqa: E402
-import lexorndesktop  # noqa: E402
+sys.path.insert(0, str(ROOT / "scripts"))
+from lexorn_support.client import request, signin_path, translate_path  # noqa: E402
+from lexorn_support.service import Service  # noqa: E402
 work, pg = Path(tempfile.mkdtemp()), tempfile.mkdtemp(prefix="lexorn-faults-pg.")
 atexit.register(lambda: [shutil.rmtree(folder, ignore_errors=True) for folder in (work, pg)])
 
@@ -27,7 +27,7 @@ atexit.register(run, ROOT / "scripts/pg-cluster", "stop", pg)
                                       "while IFS= read -rd '' t; do [[ $t = *slow* ]] && sleep 2; "
                                       "printf '%s\\0' \"$t\"; done\n")  # echoes; "slow" after 2 s
 fake.chmod(0o755)
-balance = lexorndesktop.Service(ROOT / "scripts/balance", (ROOT / "service/demo.ini").read_text() +
+balance = Service(ROOT / "scripts/balance", (ROOT / "service/demo.ini").read_text() +
     f"[service]\ndatabase = {db}\n[accounts]\npassword_iterations = 1000\n"
     "failures_before_delay = 1000000\nreports_per_client = 1000000\n"
     "report_queue = 1000000\n"  # round robin sends every report to one instance, 300 a second
@@ -40,8 +40,7 @@ phase, seen, stop = "steady", [], threading.Event()
 
 def ask(kind, path, body=None):
     began = phase
-    status, _, data = attacks.request(balance.port, path, "127.0.0.1", "POST" if body else "GET",
-                                      body)
+    status, _, data = request(balance.port, path, "127.0.0.1", "POST" if body else "GET", body)
     unknown, away = kind == "unknown", {began, phase} & {"stopping", "outage", "starting"}
     good = data.startswith({"sign-in": b"valid:", "unknown": b"error:\tlogin"}.get(kind, b""))
     seen.append((began, kind, status, body, status == 200 and good and not (
@@ -51,9 +50,9 @@ def ask(kind, path, body=None):
 
 def client():
     while not stop.is_set():
-        ask("sign-in", attacks.signin_path("demo-password"))
-        ask("unknown", attacks.signin_path(f"not-the-password-{len(seen)}"))
-        ask("translation", attacks.translate_path(f"text {len(seen)}"))
+        ask("sign-in", signin_path("demo-password"))
+        ask("unknown", signin_path(f"not-the-password-{len(seen)}"))
+        ask("translation", translate_path(f"text {len(seen)}"))
         ask("report", "/lexorn/banner.php", f"userid=1&src_lang=en&dest_lang=es&text=r{len(seen)}")
 
 
@@ -63,7 +62,7 @@ for phase, fault, seconds in [
         ("stopping", lambda: run(ROOT / "scripts/pg-cluster", "down", pg), 0), ("outage", None, 3),
         ("starting", lambda: run(ROOT / "scripts/pg-cluster", "up", pg), 0), ("back", None, 2),
         ("SIGTERM", lambda: [threading.Thread(target=ask, args=(
-            "translation", attacks.translate_path("slow"))).start() for _ in range(4)], 0.5),
+            "translation", translate_path("slow"))).start() for _ in range(4)], 0.5),
         ("SIGTERM", lambda: os.kill(instances[1], signal.SIGTERM), 3), ("end", stop.set, 0)]:
     fault and fault()
     time.sleep(seconds)
