@@ -56,8 +56,8 @@ class Desktop:
         env.update(extra)
         return env
 
-    def launch(self, arguments, **extra):
-        name = os.path.basename(arguments[0])
+    def launch(self, arguments, log_name=None, **extra):
+        name = log_name or os.path.basename(arguments[0])
         with open(os.path.join(self.work, f"{name}.log"), "ab") as log:
             process = subprocess.Popen(arguments, env=self.environment(**extra), stdout=log,
                                        stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
@@ -91,8 +91,8 @@ class Desktop:
         shutil.rmtree(self.work, ignore_errors=True)
 
     def start_bus(self, accessibility=False):
-        """A session bus of our own. With accessibility, this process's too, where pyatspi
-        (returned) reads what the windows show."""
+        """A session bus of our own. With accessibility, this process's too, where find() reads
+        what the windows show."""
         bus = os.path.join(self.work, "bus")
         self.bus = f"unix:path={bus}"
         self.launch(["dbus-daemon", "--session", "--nofork", f"--address={self.bus}"])
@@ -100,8 +100,27 @@ class Desktop:
         if accessibility:
             os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus
             import pyatspi  # joins the bus named in the environment
-            return pyatspi
-        return None
+            self.atspi = pyatspi
+
+    # Reading the windows through the accessibility bus, once started
+
+    def find(self, role, name=None, *within):
+        """The first showing node of that role and name (None: any) in within, or in any
+        program."""
+        atspi = self.atspi
+        return atspi.findDescendant(
+            within[0] if within else atspi.Registry.getDesktop(0),
+            lambda node: node.getRoleName() == role and name in (None, node.name)
+            and node.getState().contains(atspi.STATE_SHOWING))
+
+    def text(self, *node):
+        return self.find(*node).queryText().getText(0, -1)
+
+    def click_node(self, *node):
+        """Clicks the middle of the node; its extents."""
+        box = self.find(*node).queryComponent().getExtents(self.atspi.DESKTOP_COORDS)
+        self.click(box.x + box.width // 2, box.y + box.height // 2)
+        return box
 
     # The virtual desktop
 
@@ -166,6 +185,22 @@ class Desktop:
         return (value("Absolute upper-left X"), value("Absolute upper-left Y"),
                 value("Width"), value("Height"))
 
+    def above(self, upper, lower):
+        """Whether upper is above lower in the window manager's stacking order."""
+        order = self.output("xprop", "-root", "_NET_CLIENT_LIST_STACKING").strip() + ","
+        return order.index(f"{upper:#x},") > order.index(f"{lower:#x},")  # bottom first
+
+    def skips_taskbar(self, window):
+        # As wine marks the windows that Windows keeps out of its taskbar: owned and tool windows.
+        return "_NET_WM_STATE_SKIP_TASKBAR" in self.output("xprop", "-id", str(window),
+                                                          "_NET_WM_STATE")
+
+    def outer_size(self, window):
+        """The window's size with the frame the window manager gave it."""
+        left, right, top, bottom = self.frame_extents(window)
+        _, _, width, height = self.client_area(window)
+        return width + left + right, height + top + bottom
+
     def frame_extents(self, window):
         """Left, right, top and bottom of the frame openbox gave the window, or None."""
         found = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
@@ -225,6 +260,30 @@ class Desktop:
                 return window
         return None
 
+    def tray_menu(self, key, kind="lexorn", menu=None, meanwhile=None, timeout=15.0):
+        """Opens the menu of the tray icon of that kind and gives it the key, again until the menu
+        takes it: a key given before the menu grabbed the keyboard is lost. menu() tells whether
+        the menu shows (by default popup_menu()); meanwhile() runs once it does."""
+        menu = menu or self.popup_menu
+
+        def opened():
+            # The right button released 0.1 s after the press, as a person clicks, and again if no
+            # menu comes. Wine's explorer takes the focus on the press; an instant release reached
+            # Lexorn, which then opens its menu, before the news of the focus change did, and on
+            # that news Qt closed the menu again.
+            _, x, y = self.wait("the tray icon", lambda: self.tray_icon(kind), 5)
+            self.xdotool("mousemove", str(x), str(y), "mousedown", "3", "sleep", "0.1",
+                         "mouseup", "3")
+            try:
+                return self.wait("the tray menu", menu, 3)
+            except Failure:
+                return None
+
+        self.wait("the tray menu", opened, timeout)
+        if meanwhile:
+            meanwhile()
+        self.wait(f"the menu to take {key}", lambda: self.key(key) or not menu(), timeout)
+
     def screenshot(self, name):
         self.step += 1
         path = os.path.join(self.shots, f"{self.step:02d}-{name}.png")
@@ -236,8 +295,9 @@ class Desktop:
     def xdotool(self, *arguments):
         self.run("xdotool", *arguments)
 
-    def click(self, x, y, button=1):
-        self.xdotool("mousemove", str(x), str(y), "click", str(button))
+    def click(self, x, y, button=1, repeat=1):
+        self.xdotool("mousemove", str(x), str(y), "click", "--repeat", str(repeat), "--delay", "80",
+                     str(button))
 
     def key(self, keys):
         self.xdotool("key", keys)
@@ -250,6 +310,33 @@ class Desktop:
 
     def clipboard(self):
         return self.output("xclip", "-o", "-selection", "clipboard")
+
+    def translate(self, window, text, pair):
+        """Types the text into the translation window, picks the pair by the start of its name
+        and presses Translate, as a person does; screenshots of the list and of what it chose."""
+        places = self.translation_window_places(window)
+        self.click(*places["source"])
+        self.type(text)
+        self.click(*places["pairs"])
+        time.sleep(0.5)  # the list drops down
+        self.screenshot("pair-list")
+        self.type(pair)
+        self.key("Return")
+        self.screenshot("text-and-pair")
+        self.activate(window)
+        self.key("alt+t")
+
+    def copied_translation(self, window):
+        """The translation window's result, copied out through the clipboard; None while the
+        progress window is up, as the click and the keys would copy its page instead."""
+        def alone():
+            return not self.shown("Translating...") and self.active() == window
+        if not alone():
+            return None
+        self.click(*self.translation_window_places(window)["result"])
+        self.key("ctrl+a")
+        self.key("ctrl+c")
+        return alone() and self.clipboard().strip()
 
 
 class Wayland(Desktop):

@@ -4,11 +4,10 @@
 import sys
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "scripts"))
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
 from lexorn_support import desktop as desktops, process  # noqa: E402
 from lexorn_support.client import PASSWORD, USER  # noqa: E402
-from lexorn_support.service import Service  # noqa: E402
+from lexorn_support.service import Service, demo_config  # noqa: E402
 
 
 class Scenario(desktops.Desktop):
@@ -43,29 +42,29 @@ class Scenario(desktops.Desktop):
     def start_service(self):
         # The demo configuration with cheap password hashing (the service, or scripts/balance with
         # instances of it).
-        self.served = Service(self.service, (ROOT / "service/demo.ini").read_text()
-                              .replace("100000", "1000"), self.work)
+        self.served = Service(self.service, demo_config().replace("100000", "1000"), self.work)
         self.processes.append(self.served.start(env=self.environment()))
         self.host = self.served.host
 
     def start_bus(self):
-        global pyatspi
-        pyatspi = super().start_bus(accessibility=True)
+        super().start_bus(accessibility=True)
+
+    def said(self, text):  # how often Lexorn's log holds the text
+        return Path(self.work, "lexorn.log").read_text(errors="replace").count(text)
+
+    def sign_in(self, password=PASSWORD):
+        self.answer("Login", f"{USER}\t{password}")
 
     def start_lexorn(self, signed_in, *arguments, **extra):
         config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store
         config.mkdir(parents=True)
         if signed_in:
             (config / "Lexorn.ini").write_text(f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
+        if self.bus:  # where pyatspi reads what its windows show
+            extra = {"DBUS_SESSION_BUS_ADDRESS": self.bus, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                     **extra}
         return self.launch([self.lexorn, *arguments], XDG_CONFIG_HOME=str(config.parent),
                            LEXORN_SERVICE_HOST=self.host, **extra)
-
-
-def find(role, name=None, *within):
-    # The first showing node of that role and name (None: any) in within, or in any program.
-    return pyatspi.findDescendant(within[0] if within else pyatspi.Registry.getDesktop(0), lambda
-        node: node.getRoleName() == role and name in (None, node.name) and node.getState().contains(
-            pyatspi.STATE_SHOWING))
 
 
 def run(steps, kind=Scenario):
