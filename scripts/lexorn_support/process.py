@@ -1,4 +1,4 @@
-"""Waiting for a condition and ending programs."""
+"""Waiting for a condition, ending and running programs."""
 
 import subprocess
 import time
@@ -31,3 +31,8 @@ def end(process, grace=10):
         process.kill()
         process.wait(3)
 
+
+def run(*command):
+    """What the command prints; CalledProcessError if it fails."""
+    return subprocess.run([str(part) for part in command], check=True, capture_output=True,
+                          text=True).stdout

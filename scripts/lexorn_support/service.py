@@ -1,13 +1,14 @@
-"""lexorn-service, or scripts/balance, on a free loopback port."""
+"""lexorn-service, or scripts/balance, on a free loopback port; a throwaway PostgreSQL cluster."""
 
 import os
+import random
 import shutil
 import subprocess
 import tempfile
 import time
 from pathlib import Path
 
-from .process import Failure, end
+from .process import Failure, end, run
 
 ROOT = Path(__file__).resolve().parents[2]
 
@@ -62,13 +63,6 @@ class Service:
         return subprocess.run([self.binary, "--config", str(self.config), *arguments],
                               input=input, capture_output=True, encoding="utf-8", check=True).stdout
 
-    def children(self, name):
-        """Its child processes whose command line holds name: scripts/balance's instances."""
-        pid = self.process.pid
-        children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
-        return [int(child) for child in children
-                if name.encode() in Path(f"/proc/{child}/cmdline").read_bytes()]
-
     def stop(self):
         if self.process:
             end(self.process)
@@ -80,3 +74,57 @@ class Service:
 
     def __exit__(self, *error):
         self.stop()
+
+
+class Balance(Service):
+    """scripts/balance: instances of the service given behind HAProxy, on the database given or
+    else a cluster of its own. run() runs the service itself."""
+
+    def __init__(self, service, config_text, work=None, instances=2, database=None):
+        super().__init__(ROOT / "scripts/balance", config_text, work,
+                         ["--instances", str(instances)])
+        self.binary = os.path.abspath(service)  # balance runs in the work folder
+        self.environment = {"LEXORN_SERVICE_BIN": self.binary}
+        if database:
+            self.environment["LEXORN_BALANCE_DB"] = database
+
+    def start(self, timeout=60, env=None, **popen):
+        return super().start(timeout, env={**(env or os.environ), **self.environment}, **popen)
+
+    def instances(self):
+        """The process ids of the service's instances."""
+        pid, name = self.process.pid, os.path.basename(self.binary).encode()
+        children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
+        return [int(child) for child in children
+                if name in Path(f"/proc/{child}/cmdline").read_bytes()]
+
+
+class Cluster:
+    """A throwaway PostgreSQL cluster (scripts/pg-cluster) for a with-block: its address in url,
+    down() and up() for an outage that keeps its data."""
+
+    def __enter__(self):
+        # In /tmp, where the postgres account reaches it; on a port below the ephemeral ones:
+        # while the server is down, a connection to it could take its port.
+        self.folder = tempfile.mkdtemp(prefix="lexorn-pg.", dir="/tmp")
+        try:
+            self.url = self.command("start", random.randrange(20000, 32768)).strip()
+        except BaseException:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            raise
+        return self
+
+    def __exit__(self, *error):
+        try:
+            self.command("stop")
+        finally:
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    def down(self):
+        self.command("down")
+
+    def up(self):
+        self.command("up")
+
+    def command(self, name, *arguments):
+        return run(ROOT / "scripts/pg-cluster", name, self.folder, *arguments)
