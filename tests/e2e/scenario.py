@@ -1,17 +1,16 @@
-# What the desktop scenarios share: the virtual desktop of scripts/lexorndesktop.py, a
+# What the desktop scenarios share: the virtual desktop of scripts/lexorn_support, a
 # lexorn-service of their own, Lexorn started against it, and the count of checks. A scenario stops
 # at its first failed check and ends with a line "N passed, M failed" for CI.
 import sys
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(ROOT / "scripts"))
-import lexorndesktop  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
+from lexorn_support import desktop as desktops, process  # noqa: E402
+from lexorn_support.client import PASSWORD, USER  # noqa: E402
+from lexorn_support.service import Service, demo_config  # noqa: E402
 
-USER, PASSWORD = "demo@lexorn.example", "demo-password"
 
-
-class Scenario(lexorndesktop.Desktop):
+class Scenario(desktops.Desktop):
     def __init__(self):
         self.lexorn, self.service, shots = sys.argv[1:]  # the binaries, the screenshots' folder
         super().__init__(shots)
@@ -28,8 +27,8 @@ class Scenario(lexorndesktop.Desktop):
 
         try:
             self.wait(what, matches, timeout)
-        except lexorndesktop.Failure:
-            raise lexorndesktop.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
+        except process.Failure:
+            raise process.Failure(f"{what}: saw {self.got!r}, wanted {wanted!r}") from None
         self.passed += 1
         print(f"ok {self.passed}: {what}", flush=True)
         return self.got
@@ -43,29 +42,29 @@ class Scenario(lexorndesktop.Desktop):
     def start_service(self):
         # The demo configuration with cheap password hashing (the service, or scripts/balance with
         # instances of it).
-        self.served = lexorndesktop.Service(self.service, (ROOT / "service/demo.ini").read_text()
-                                            .replace("100000", "1000"), self.work)
+        self.served = Service(self.service, demo_config().replace("100000", "1000"), self.work)
         self.processes.append(self.served.start(env=self.environment()))
         self.host = self.served.host
 
     def start_bus(self):
-        global pyatspi
-        pyatspi = super().start_bus(accessibility=True)
+        super().start_bus(accessibility=True)
+
+    def said(self, text):  # how often Lexorn's log holds the text
+        return Path(self.work, "lexorn.log").read_text(errors="replace").count(text)
+
+    def sign_in(self, password=PASSWORD):
+        self.answer("Login", f"{USER}\t{password}")
 
     def start_lexorn(self, signed_in, *arguments, **extra):
         config = Path(self.work, f"config{len(self.processes)}", "Korvath")  # a fresh store
         config.mkdir(parents=True)
         if signed_in:
             (config / "Lexorn.ini").write_text(f"[Login]\nUsername={USER}\nPassword={PASSWORD}\n")
+        if self.bus:  # where pyatspi reads what its windows show
+            extra = {"DBUS_SESSION_BUS_ADDRESS": self.bus, "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                     **extra}
         return self.launch([self.lexorn, *arguments], XDG_CONFIG_HOME=str(config.parent),
                            LEXORN_SERVICE_HOST=self.host, **extra)
-
-
-def find(role, name=None, *within):
-    # The first showing node of that role and name (None: any) in within, or in any program.
-    return pyatspi.findDescendant(within[0] if within else pyatspi.Registry.getDesktop(0), lambda
-        node: node.getRoleName() == role and name in (None, node.name) and node.getState().contains(
-            pyatspi.STATE_SHOWING))
 
 
 def run(steps, kind=Scenario):

@@ -8,24 +8,10 @@ from Xlib import X, XK, display
 from scenario import run
 
 
-def open_menu(desktop, key, meanwhile=lambda: None):
-    # Once the menu shows, Lexorn has handled every input given before the click. A key given
-    # before the menu grabbed the keyboard is lost: given again until the menu takes one.
-    desktop.xdotool("mousemove", *map(str, desktop.tray_icon()[1:]), "click", "3")
-    desktop.wait("the tray menu", desktop.popup_menu)
-    meanwhile()
-    desktop.wait(f"the menu to take {key}", lambda: desktop.key(key) or not desktop.popup_menu())
-
-
-def above(desktop, upper, lower):  # in the window manager's stacking order, bottom first
-    order = desktop.output("xprop", "-root", "_NET_CLIENT_LIST_STACKING").strip() + ","
-    return order.index(f"{upper:#x},") > order.index(f"{lower:#x},")
-
-
 def shell(desktop):
     lexorn = desktop.start_lexorn(True)
     desktop.check("splash and tray icon", lambda: desktop.tray_icon() and desktop.splash())
-    open_menu(desktop, "a", lambda: desktop.screenshot("tray-menu"))
+    desktop.tray_menu("a", meanwhile=lambda: desktop.screenshot("tray-menu"))
     about = desktop.window("About Lexorn")
     desktop.check("About in its place", lambda: desktop.client_area(about)[:2], (156, 129))
     desktop.screenshot("about")
@@ -36,17 +22,17 @@ def shell(desktop):
     desktop.xdotool("key", "Num_Lock", "super+t", "Num_Lock")
     window = desktop.check("Super+T with NumLock on", desktop.shown)[0]
     desktop.activate(xmessage)
-    desktop.check("another program's window covers it", lambda: above(desktop, xmessage, window))
+    desktop.check("another program's window covers it", lambda: desktop.above(xmessage, window))
     desktop.key("super+t")
     desktop.check("Super+T brings it up",
-                  lambda: above(desktop, window, xmessage) and desktop.active() == window)
+                  lambda: desktop.above(window, xmessage) and desktop.active() == window)
     cover.terminate()
-    open_menu(desktop, "a")
+    desktop.tray_menu("a")  # once it shows, Lexorn has handled every input given before
     time.sleep(0.7)
     desktop.check("About again: that one, active",
                   lambda: desktop.shown("About Lexorn") + [desktop.active()], [about, about])
 
-    open_menu(desktop, "x")
+    desktop.tray_menu("x")
     desktop.answer("Quit?")
     desktop.check("Exit, Yes: Lexorn ends with status 0, its icon gone",
                   lambda: (lexorn.poll(), desktop.tray_icon()), (0, None))
@@ -66,8 +52,8 @@ def shell(desktop):
     desktop.key("super+t")
     time.sleep(1.5)
     desktop.check("a single click on the icon or Super+T shows nothing", desktop.shown(), [], 0)
-    desktop.check("the refusal said once", lambda: open(f"{desktop.work}/lexorn.log").read()
-                  .count("lexorn.hotkey: Super+T is held by another client"), 1)
+    desktop.check("the refusal said once",
+                  lambda: desktop.said("lexorn.hotkey: Super+T is held by another client"), 1)
     desktop.xdotool("click", "--repeat", "2", "--delay", "80", "1")
     desktop.check("a double click shows Translate Text", desktop.shown)
 

@@ -5,16 +5,15 @@
 # What the windows show is read through the accessibility bus.
 import time
 
-from scenario import Scenario, find, lexorndesktop, run
+from scenario import Scenario, desktops, run
 
 
-class Wayland(Scenario, lexorndesktop.Wayland):
-    def start_lexorn(self, *arguments):
-        return super().start_lexorn(*arguments, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+class Wayland(Scenario, desktops.Wayland):
+    pass
 
 
 def wayland(desktop):
-    portal, window = desktop.portal, lambda: find("filler", "Translate Text")
+    portal, window = desktop.portal, lambda: desktop.find("filler", "Translate Text")
     weston = desktop.weston()
     lexorn = desktop.start_lexorn(True)
     desktop.check("weston: the shortcut bound through the portal", lambda: portal.bound,
@@ -24,7 +23,7 @@ def wayland(desktop):
     desktop.check("another shortcut's Activated shows nothing", window(), None, 0)
     portal.activate()
     desktop.check("Activated for Translate Text shows it", window)
-    desktop.check("the splash screen gone", lambda: find("label", "Lexorn"), None)
+    desktop.check("the splash screen gone", lambda: desktop.find("label", "Lexorn"), None)
     desktop.screenshot("wayland-weston")
     for process in (lexorn, weston):
         process.terminate()
@@ -33,11 +32,11 @@ def wayland(desktop):
     portal.answer = 1  # the user said no
     desktop.sway()
     lexorn = desktop.start_lexorn(True)
-    desktop.check("sway: a refused shortcut said once", lambda: open(
-        f"{desktop.work}/lexorn.log").read().count(
+    desktop.check("sway: a refused shortcut said once", lambda: desktop.said(
         "lexorn.hotkey: The desktop did not bind LOGO+t: declined"), 1)
     desktop.check("Lexorn runs on, no message box, no item without a tray",
-                  lambda: (lexorn.poll(), find("alert"), desktop.items()), (None, None, []), 0)
+                  lambda: (lexorn.poll(), desktop.find("alert"), desktop.items()),
+                  (None, None, []), 0)
     waybar = desktop.waybar()
     item = desktop.check("waybar, started after Lexorn, gets its item", desktop.items)[0]
     name, path = item.split("/", 1)

@@ -16,7 +16,7 @@ import threading
 import time
 import urllib.request
 
-from scenario import PASSWORD, USER, run
+from scenario import run
 
 BUILD = os.path.dirname(os.path.abspath(sys.argv[1]))
 # Unless told otherwise: the prefix next to the installer, quiet, without Mono and Gecko.
@@ -56,22 +56,6 @@ def hostile(host):
     return f"127.0.0.1:{server.server_address[1]}"
 
 
-def tray_menu(desktop, icon, key):
-    # Released 0.1 s after the press, as a person clicks. Wine's explorer takes the focus on the
-    # press; an instant release reached Lexorn, which then opens its menu, before the news of the
-    # focus change did, and on that news Qt closed the menu again.
-    desktop.xdotool("mousemove", str(icon[1]), str(icon[2]), "mousedown", "3", "sleep", "0.1",
-                    "mouseup", "3")
-    desktop.wait("the tray menu", lambda: desktop.shown("Lexorn"))
-    desktop.wait(f"the menu to take {key}", lambda: desktop.key(key) or not desktop.shown("Lexorn"))
-
-
-def skips_taskbar(desktop, window):
-    # As wine marks the windows that Windows keeps out of its taskbar: owned and tool windows.
-    return "_NET_WM_STATE_SKIP_TASKBAR" in desktop.output("xprop", "-id", str(window),
-                                                         "_NET_WM_STATE")
-
-
 def windows(desktop):
     # A wineserver still up from an earlier run keeps the display it started on.
     subprocess.run(["wineserver", "-w"], env=desktop.environment(), timeout=60)
@@ -81,27 +65,24 @@ def windows(desktop):
     folder = wine(desktop, "cmd", "/c", r"echo %LOCALAPPDATA%\Programs\Lexorn")
     program = folder + r"\lexorn.exe"
     profile = wine(desktop, "winepath", "-u", wine(desktop, "cmd", "/c", "echo %USERPROFILE%"))
-    log = os.path.join(desktop.work, "lexorn-windows.log")
 
     def lexorns_files():
         return sorted(os.path.join(place, name) for place, _, names in os.walk(profile)
                       for name in names if "lexorn" in os.path.join(place, name).lower())
 
-    def start():
-        with open(log, "ab") as output:
-            process = subprocess.Popen(["wine", program], stdout=output, stderr=subprocess.STDOUT,
-                                       env=desktop.environment(LEXORN_SERVICE_HOST=host,
-                                                               WINEQT_FORCE_STDERR_LOGGING="1"))
-        desktop.processes.append(process)
-        return process
+    def start():  # its log where desktop.said() reads
+        return desktop.launch(["wine", program], "lexorn", LEXORN_SERVICE_HOST=host,
+                              WINEQT_FORCE_STDERR_LOGGING="1")
 
-    def said(text):
-        with open(log, errors="replace") as output:
-            return text in output.read()
+    def icon():
+        return desktop.tray_icon("explorer.exe")
 
-    def win_t(icon):
+    def tray_menu(key):  # wine shows it as a window of its own
+        desktop.tray_menu(key, "explorer.exe", lambda: desktop.shown("Lexorn"))
+
+    def win_t():
         # Keys reach wine while one of its windows has the focus: the About box, here.
-        tray_menu(desktop, icon, "a")
+        tray_menu("a")
         desktop.activate(desktop.window("About Lexorn"))
         desktop.key("super+t")
         return desktop.check("Win+T shows the translation window",
@@ -125,49 +106,35 @@ def windows(desktop):
 
     lexorn = start()
     login = desktop.window("Login", 60)
-    desktop.check("the login dialog stays out of the taskbar", lambda: skips_taskbar(desktop, login))
-    desktop.answer("Login", f"{USER}\t{PASSWORD}")
-    icon = desktop.check("signed in: the tray icon docks", lambda: desktop.tray_icon("explorer.exe"))
+    desktop.check("the login dialog stays out of the taskbar", lambda: desktop.skips_taskbar(login))
+    desktop.sign_in()
+    docked = desktop.check("signed in: the tray icon docks", icon)
     desktop.check("Win+T held by the shell is taken by a keyboard hook",
-                  lambda: said("Win+T is held by Windows; a keyboard hook takes it"))
+                  lambda: desktop.said("Win+T is held by Windows; a keyboard hook takes it"))
 
-    desktop.click(*icon[1:])
+    desktop.click(*docked[1:])
     desktop.check("a single click leaves the window hidden",
                   lambda: time.sleep(1.5) or not desktop.shown(), timeout=0)
-    desktop.xdotool("mousemove", str(icon[1]), str(icon[2]), "click", "--repeat", "2", "1")
+    desktop.click(*docked[1:], repeat=2)
     window = desktop.check("a double click on it shows the translation window",
                            lambda: (desktop.shown() or [None])[0])
     desktop.activate(window)
     desktop.key("alt+o")
     desktop.check("OK hides it", lambda: not desktop.shown())
-    window = win_t(icon)
+    window = win_t()
     desktop.check("the About box stays out of the taskbar",
-                  lambda: skips_taskbar(desktop, desktop.window("About Lexorn")), timeout=0)
+                  lambda: desktop.skips_taskbar(desktop.window("About Lexorn")), timeout=0)
     desktop.check("the shell's holder of Win+T got none of it",
                   lambda: "hotkey" not in open(held).read(), timeout=0)
 
-    places = desktop.translation_window_places(window)
-    desktop.click(*places["source"])
-    desktop.type("The house is red.")
-    desktop.click(*places["pairs"])
-    desktop.type("English to E")
-    desktop.key("Return")
-    desktop.activate(window)
-    desktop.key("alt+t")
-
-    def translation():
-        if desktop.shown("Translating...") or desktop.active() != window:
-            return None
-        desktop.click(*places["result"])
-        desktop.xdotool("key", "ctrl+a", "ctrl+c")
-        return desktop.clipboard().strip()
-
-    desktop.check("the translation through Apertium", translation, "La casa es roja.", 60)
+    desktop.translate(window, "The house is red.", "English to E")
+    desktop.check("the translation through Apertium", lambda: desktop.copied_translation(window),
+                  "La casa es roja.", 60)
     desktop.screenshot("windows-translated")
 
-    desktop.click(*places["find"])
+    desktop.click(*desktop.translation_window_places(window)["find"])
     desktop.check("Find a Translator refuses the program a server names",
-                  lambda: said("opens only web and mail addresses"))
+                  lambda: desktop.said("opens only web and mail addresses"))
     desktop.check("and starts no process", lambda: time.sleep(1) or not desktop.output(
         "pgrep", "-f", "notepad"), timeout=0)
 
@@ -177,17 +144,17 @@ def windows(desktop):
                   lambda: lexorn.poll() == 0)
 
     lexorn = start()
-    icon = desktop.check("the new program starts", lambda: desktop.tray_icon("explorer.exe"))
-    desktop.check("with Win+T free, RegisterHotKey holds it", lambda: said("Win+T is registered"))
-    win_t(icon)
-    tray_menu(desktop, icon, "x")
-    desktop.activate(desktop.window("Quit?"))
-    desktop.key("alt+y")
+    desktop.check("the new program starts", icon)
+    desktop.check("with Win+T free, RegisterHotKey holds it",
+                  lambda: desktop.said("Win+T is registered"))
+    win_t()
+    tray_menu("x")
+    desktop.answer("Quit?", keys="alt+y")
     desktop.check("Exit from the tray menu ends it", lambda: lexorn.poll() == 0)
     desktop.check("and leaves nothing in the user's profile", lexorns_files, installed, timeout=0)
 
     lexorn = start()
-    desktop.check("started again", lambda: desktop.tray_icon("explorer.exe"))
+    desktop.check("started again", icon)
     os.kill(lexorn.pid, signal.SIGKILL)
     lexorn.wait(30)
     desktop.check("a killed run leaves nothing in the profile", lexorns_files, installed, timeout=0)
@@ -196,9 +163,8 @@ def windows(desktop):
     # with it. The next run of this check sets the prefix back first.
     wine(desktop, "reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
     lexorn = start()
-    icon = desktop.check("nor anything that keeps the next from starting",
-                         lambda: desktop.tray_icon("explorer.exe"))
-    desktop.xdotool("mousemove", str(icon[1]), str(icon[2]), "click", "--repeat", "2", "1")
+    desktop.click(*desktop.check("nor anything that keeps the next from starting", icon)[1:],
+                  repeat=2)
     desktop.window("Translate Text")
     size = lambda: [int(n) for n in wine(desktop, PROBE, "rect", "Translate Text").split()]
     desktop.check("at 192 dpi the window's outer size is twice 420 x 408 pixels",

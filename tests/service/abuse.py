@@ -6,9 +6,8 @@ import re
 import sys
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
-import attacks  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
+from lexorn_support import attacks  # noqa: E402
 ADDED = "[accounts]\npassword_iterations = 1000\n[service]\nmax_connections_per_client = 8\n"
 # By the start of an attack's name: what the attacker must have got, and all it may get (0: no
 # answer, when the service turns a connection away while the request is still being sent).
@@ -17,7 +16,7 @@ GOT = {"50 long": ({413}, {0, 413, 503}), "a 65,000": ({413}, {0, 413, 503}),
        "3 pipelined": ({"in order"}, {"in order"}), "banner": ({200, 429}, None)}
 failed = 0
 for name, attack in attacks.ATTACKS:
-    with attacks.service(sys.argv[1], ROOT / "service/demo.ini", ADDED) as service:
+    with attacks.service(sys.argv[1], ADDED) as service:
         results, *_, seen = attacks.run(service, attack, 3)
         reports = service.run("--list-reports")
     right = all(times and max(times) < float("inf") for times in results.values())

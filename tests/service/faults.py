@@ -6,75 +6,110 @@
 # killed instance had taken, which the balancer may not send again (502, one at most: the client
 # waits for each answer); every report answered 200 is in the database. The demo account, made by
 # the first instance, signs in through the others. Prints a line per phase.
-import atexit, os, random, shutil, signal, subprocess, sys, tempfile, threading  # noqa: E401
+import os
+import signal
+import sys
+import tempfile
+import threading
 import time
+from collections import namedtuple
+from functools import partial
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "bench")]
-import attacks  # noqa: E402
-import lexorndesktop  # noqa: E402
-work, pg = Path(tempfile.mkdtemp()), tempfile.mkdtemp(prefix="lexorn-faults-pg.")
-atexit.register(lambda: [shutil.rmtree(folder, ignore_errors=True) for folder in (work, pg)])
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
+from lexorn_support.client import report_body, request, signin_path, translate_path  # noqa: E402
+from lexorn_support.service import Balance, Cluster, demo_config  # noqa: E402
+
+DATABASE_AWAY = {"stopping", "outage", "starting"}
+# What a right answer begins with, by kind; "unknown" is a sign-in with a password no one has.
+BEGINS = {"sign-in": b"valid:", "unknown": b"error:\tlogin"}
+# Round robin sends every report to one instance, 300 a second: hence the queue.
+CONFIG = ("[service]\ndatabase = {database}\n[accounts]\npassword_iterations = 1000\n"
+          "failures_before_delay = 1000000\nreports_per_client = 1000000\nreport_queue = 1000000\n"
+          "[apertium]\nprogram = {apertium}\n")
+ECHO = Path(__file__).with_name("echo-apertium")  # an engine that gives each text back
 
 
-run = lambda *command: subprocess.run(  # noqa: E731
-    [*map(str, command)], check=True, capture_output=True, text=True).stdout
-# Below the ephemeral ports: while the server is down, a connection to it could take its port.
-db = run(ROOT / "scripts/pg-cluster", "start", pg, random.randrange(20000, 32768)).strip()
-atexit.register(run, ROOT / "scripts/pg-cluster", "stop", pg)
-(fake := work / "apertium").write_text("#!/bin/bash\n[ \"$1\" = -l ] && echo eng-spa && exit\n"
-                                      "while IFS= read -rd '' t; do [[ $t = *slow* ]] && sleep 2; "
-                                      "printf '%s\\0' \"$t\"; done\n")  # echoes; "slow" after 2 s
-fake.chmod(0o755)
-balance = lexorndesktop.Service(ROOT / "scripts/balance", (ROOT / "service/demo.ini").read_text() +
-    f"[service]\ndatabase = {db}\n[accounts]\npassword_iterations = 1000\n"
-    "failures_before_delay = 1000000\nreports_per_client = 1000000\n"
-    "report_queue = 1000000\n"  # round robin sends every report to one instance, 300 a second
-    f"[apertium]\nprogram = {fake}\n", work, ["--instances", "3"])
-balance.start(env=dict(os.environ, LEXORN_SERVICE_BIN=sys.argv[1], LEXORN_BALANCE_DB=db))
-atexit.register(balance.stop)
-instances = balance.children("lexorn-service")
-phase, seen, stop = "steady", [], threading.Event()
+# phase: when it was asked; report: the text of a report
+Answer = namedtuple("Answer", "phase kind status report right")
 
 
-def ask(kind, path, body=None):
-    began = phase
-    status, _, data = attacks.request(balance.port, path, "127.0.0.1", "POST" if body else "GET",
-                                      body)
-    unknown, away = kind == "unknown", {began, phase} & {"stopping", "outage", "starting"}
-    good = data.startswith({"sign-in": b"valid:", "unknown": b"error:\tlogin"}.get(kind, b""))
-    seen.append((began, kind, status, body, status == 200 and good and not (
-        unknown and away == {"outage"}) or status == 503 and unknown and bool(away) or
-        status == 502 and kind == "report" and "SIGKILL" in {began, phase}))
+def is_right(kind, status, data, phases):
+    # By status, as above; phases: the one it was asked in and the one it was answered in. While
+    # the database is out, an instance cannot tell a wrong password from one it never saw: 503.
+    away = phases & DATABASE_AWAY
+    return {200: data.startswith(BEGINS.get(kind, b""))
+                 and not (kind == "unknown" and away == {"outage"}),
+            503: kind == "unknown" and bool(away),
+            502: kind == "report" and "SIGKILL" in phases}.get(status, False)
 
 
-def client():
-    while not stop.is_set():
-        ask("sign-in", attacks.signin_path("demo-password"))
-        ask("unknown", attacks.signin_path(f"not-the-password-{len(seen)}"))
-        ask("translation", attacks.translate_path(f"text {len(seen)}"))
-        ask("report", "/lexorn/banner.php", f"userid=1&src_lang=en&dest_lang=es&text=r{len(seen)}")
+class Client:  # the well-behaved one: what it got, by the phase it asked in
+    def __init__(self, port):
+        self.port, self.phase, self.answers = port, "steady", []
+        self.stop, self.threads = threading.Event(), []
+
+    def ask(self, kind, path, report=None):
+        began, body = self.phase, report_body(report) if report else None
+        status, _, data = request(self.port, path, method="POST" if body else "GET", body=body)
+        right = is_right(kind, status, data, {began, self.phase})
+        self.answers.append(Answer(began, kind, status, report, right))
+
+    def loop(self):
+        while not self.stop.is_set():
+            n = len(self.answers)
+            self.ask("sign-in", signin_path("demo-password"))
+            self.ask("unknown", signin_path(f"not-the-password-{n}"))
+            self.ask("translation", translate_path(f"text {n}"))
+            self.ask("report", "/lexorn/banner.php", f"r{n}")
+
+    def start(self, target, *arguments):
+        self.threads.append(threading.Thread(target=target, args=arguments, daemon=True))
+        self.threads[-1].start()
+
+    def slow_translations(self):
+        for _ in range(4):
+            self.start(self.ask, "translation", translate_path("slow"))
 
 
-threading.Thread(target=client, daemon=True).start()
-for phase, fault, seconds in [
-        ("steady", None, 2), ("SIGKILL", lambda: os.kill(instances[0], signal.SIGKILL), 3),
-        ("stopping", lambda: run(ROOT / "scripts/pg-cluster", "down", pg), 0), ("outage", None, 3),
-        ("starting", lambda: run(ROOT / "scripts/pg-cluster", "up", pg), 0), ("back", None, 2),
-        ("SIGTERM", lambda: [threading.Thread(target=ask, args=(
-            "translation", attacks.translate_path("slow"))).start() for _ in range(4)], 0.5),
-        ("SIGTERM", lambda: os.kill(instances[1], signal.SIGTERM), 3), ("end", stop.set, 0)]:
-    fault and fault()
-    time.sleep(seconds)
-[thread.join() for thread in threading.enumerate() if thread != threading.current_thread()]
-balance.stop()  # the instances write what they kept
-listed = run(sys.argv[1], "--config", balance.config, "--list-reports")
-lost = [r for r in seen if r[1] == "report" and r[2] == 200 and f"\t{r[3][39:]}\n" not in listed]
-for name in dict.fromkeys(row[0] for row in seen):
-    rows = [row for row in seen if row[0] == name]
-    print(f"{name:8} {len(rows):4} requests, {sum(r[2] != 200 for r in rows):3} not 200, "
-          f"{sum(not r[4] for r in rows):3} wrong")
-print("wrong:", *[row[:3] for row in seen if not row[4]][:5])
-cut = sum(r[2] == 502 for r in seen if r[1] == "report") > 1
-sys.exit(f"{len(lost)} reports answered 200 are lost" if lost else cut or not all(r[4] for r in seen))
+def phases(client, cluster, instances):  # name, fault, seconds after it
+    return [("steady", None, 2), ("SIGKILL", partial(os.kill, instances[0], signal.SIGKILL), 3),
+            ("stopping", cluster.down, 0), ("outage", None, 3), ("starting", cluster.up, 0),
+            ("back", None, 2), ("SIGTERM", client.slow_translations, 0.5),
+            ("SIGTERM", partial(os.kill, instances[1], signal.SIGTERM), 3),
+            ("end", client.stop.set, 0)]
+
+
+def verdict(answers, listed):  # the failure, or None
+    for phase in dict.fromkeys(answer.phase for answer in answers):
+        rows = [answer for answer in answers if answer.phase == phase]
+        print(f"{phase:8} {len(rows):4} requests, {sum(a.status != 200 for a in rows):3} not 200, "
+              f"{sum(not a.right for a in rows):3} wrong")
+    wrong = [answer for answer in answers if not answer.right]
+    print("wrong:", *[(answer.phase, answer.kind, answer.status) for answer in wrong[:5]])
+    reports = [answer for answer in answers if answer.kind == "report"]
+    if lost := [a for a in reports if a.status == 200 and f"\t{a.report}\n" not in listed]:
+        return f"{len(lost)} reports answered 200 are lost"
+    if sum(report.status == 502 for report in reports) > 1:
+        return "more than one report cut by the kill"
+    return f"{len(wrong)} wrong answers" if wrong else None
+
+
+def main(service):
+    with tempfile.TemporaryDirectory() as work, Cluster() as cluster:
+        config = demo_config(CONFIG.format(database=cluster.url, apertium=ECHO))
+        with Balance(service, config, work, instances=3, database=cluster.url) as balance:
+            balance.start()
+            client = Client(balance.port)
+            client.start(client.loop)
+            for name, fault, seconds in phases(client, cluster, balance.instances()):
+                client.phase = name
+                if fault:
+                    fault()
+                time.sleep(seconds)
+            for thread in client.threads:
+                thread.join()
+        return verdict(client.answers, balance.run("--list-reports"))  # what the instances kept
+
+
+sys.exit(main(sys.argv[1]))

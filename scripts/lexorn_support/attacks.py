@@ -1,25 +1,23 @@
 """bench/abuse's attacks on lexorn-service, and the well-behaved client beside them; also run by
-tests/service/abuse.py, and its requests by tests/service/faults.py. Needs scripts/ on sys.path.
-"""
-import http.client
+tests/service/abuse.py."""
 import multiprocessing
 import pathlib
 import socket
 import threading
 import time
-import urllib.parse
 
-import lexorndesktop
+from .client import PASSWORD, report_body, request, signin_path, translate_path
+from .memory import memory
+from .service import ROOT, Service
 
-USER, PASSWORD = "demo@lexorn.example", "demo-password"
 GOOD, BAD = "127.0.0.1", "127.0.0.2"
 ACCOUNTS = 20
 
 
-def service(binary, demo, added=""):
+def service(binary, added="", demo=ROOT / "service/demo.ini"):
     """A fresh service on the demo configuration (added: after it, where a later key wins) with
     ACCOUNTS more accounts, each to sign in once, before the service remembers it."""
-    served = lexorndesktop.Service(binary, pathlib.Path(demo).read_text().replace(
+    served = Service(binary, pathlib.Path(demo).read_text().replace(
         "database = demo.sqlite", "database = abuse.sqlite") + "\n" + added)
     for n in range(ACCOUNTS):
         served.run("--add-user", f"user{n}@x.example", input=PASSWORD)
@@ -28,33 +26,7 @@ def service(binary, demo, added=""):
 
 
 def rss(process):  # MiB, of the service's own process
-    return lexorndesktop.memory(process.pid)[0] / 1024
-
-
-def request(port, path, source, method="GET", body=None, timeout=30):
-    """(status, seconds, body) of one request on a connection of its own; status 0: no answer."""
-    started = time.monotonic()
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout,
-                                            source_address=(source, 0))
-    try:
-        headers = {"Content-Type": "application/x-www-form-urlencoded"} if body else {}
-        connection.request(method, path, body=body, headers=headers)
-        answer = connection.getresponse()
-        data = answer.read()
-        return answer.status, time.monotonic() - started, data
-    except OSError:
-        return 0, time.monotonic() - started, b""
-    finally:
-        connection.close()
-
-
-def translate_path(text):
-    return "/lexorn/translate.php?src=en&dest=es&text=" + urllib.parse.quote(text)
-
-
-def signin_path(password, user=USER):
-    return ("/lexorn/settings.php?version=1.0.1&username=" + urllib.parse.quote(user) +
-            "&password=" + urllib.parse.quote(password))
+    return memory(process.pid)[0] / 1024
 
 
 def well_behaved(port, seconds, answer):
@@ -103,8 +75,7 @@ def wrong_password(port):
 
 def report(port):
     # A text that would retitle the operator's terminal, should it reach it as it is.
-    body = urllib.parse.urlencode({"userid": "1", "src_lang": "en", "dest_lang": "es",
-                                   "text": "\x1b]0;owned\x07\x9b" + "x" * 2000})
+    body = report_body("\x1b]0;owned\x07\x9b" + "x" * 2000)
     return request(port, "/lexorn/banner.php", BAD, "POST", body)[0]
 
 

@@ -1,15 +1,9 @@
-"""The desktops Lexorn's tooling runs it on, and its service.
+"""The desktops Lexorn's tooling runs it on.
 
 - Desktop: an X11 one (Xvfb, openbox, trayer), with a session bus of its own on demand, where
   pyatspi reads what the windows show;
 - Wayland: weston or sway (headless, as nobody when run as root), waybar, and a fake
-  GlobalShortcuts portal on the desktop's bus;
-- Service: lexorn-service, or scripts/balance, on a free loopback port with a configuration of its
-  own.
-- Memory: what a process tree holds (RSS and PSS), read from /proc.
-
-Used by scripts/run-headless, scripts/bench, bench/ and the desktop and service tests, which put
-this folder on sys.path. Standard library only, but for the portal (Debian's python3-gi).
+  GlobalShortcuts portal on the desktop's bus.
 """
 
 import os
@@ -22,6 +16,8 @@ import threading
 import time
 from pathlib import Path
 
+from .process import Failure, end, wait
+
 try:
     from gi.repository import Gio, GLib
 except ImportError:  # only the portal needs it
@@ -31,79 +27,6 @@ SCREEN = (1280, 800)
 TWIPS = 15  # per pixel
 # sway refuses root, which CI is: the compositors run as nobody then.
 NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
-
-
-class Failure(Exception):
-    pass
-
-
-def wait(what, condition, timeout=15.0):
-    """condition()'s first true result, asked every 0.1 s."""
-    deadline = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise Failure(f"timed out waiting for {what}")
-        time.sleep(0.1)
-
-
-def end(process, grace=10):
-    # The grace is for scripts/balance, which stops a database cluster.
-    if process.poll() is not None:
-        return
-    process.terminate()
-    try:
-        process.wait(grace)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait(3)
-
-
-
-def processes():
-    """{pid: (ppid, pgid)} of every process now, from /proc."""
-    table = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            stat = Path("/proc", entry, "stat").read_text()
-        except OSError:
-            continue
-        fields = stat[stat.rindex(")") + 2:].split()
-        table[int(entry)] = (int(fields[1]), int(fields[2]))
-    return table
-
-
-def tree(root):
-    """The root and its descendants, with the process groups its children lead (the service
-    runs each engine in a group of its own, whose members may outlive their parent)."""
-    table = processes()
-    found = {root}
-    for _ in range(64):
-        more = {pid for pid, (ppid, pgid) in table.items()
-                if pid not in found and (ppid in found or (pgid != pid and pgid in found))}
-        if not more:
-            break
-        found |= more
-    return {pid for pid in found if pid in table}
-
-
-def memory(*pids):
-    """(RSS KiB, PSS KiB, processes) summed over those processes; zombies count as nothing."""
-    rss = pss = count = 0
-    for pid in pids:
-        try:
-            text = Path(f"/proc/{pid}/smaps_rollup").read_text()
-        except OSError:
-            continue
-        r = re.search(r"^Rss:\s+(\d+)", text, re.M)
-        p = re.search(r"^Pss:\s+(\d+)", text, re.M)
-        if r and p:
-            rss, pss, count = rss + int(r.group(1)), pss + int(p.group(1)), count + 1
-    return rss, pss, count
 
 
 class Desktop:
@@ -133,8 +56,8 @@ class Desktop:
         env.update(extra)
         return env
 
-    def launch(self, arguments, **extra):
-        name = os.path.basename(arguments[0])
+    def launch(self, arguments, log_name=None, **extra):
+        name = log_name or os.path.basename(arguments[0])
         with open(os.path.join(self.work, f"{name}.log"), "ab") as log:
             process = subprocess.Popen(arguments, env=self.environment(**extra), stdout=log,
                                        stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
@@ -168,8 +91,8 @@ class Desktop:
         shutil.rmtree(self.work, ignore_errors=True)
 
     def start_bus(self, accessibility=False):
-        """A session bus of our own. With accessibility, this process's too, where pyatspi
-        (returned) reads what the windows show."""
+        """A session bus of our own. With accessibility, this process's too, where find() reads
+        what the windows show."""
         bus = os.path.join(self.work, "bus")
         self.bus = f"unix:path={bus}"
         self.launch(["dbus-daemon", "--session", "--nofork", f"--address={self.bus}"])
@@ -177,8 +100,27 @@ class Desktop:
         if accessibility:
             os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.bus
             import pyatspi  # joins the bus named in the environment
-            return pyatspi
-        return None
+            self.atspi = pyatspi
+
+    # Reading the windows through the accessibility bus, once started
+
+    def find(self, role, name=None, *within):
+        """The first showing node of that role and name (None: any) in within, or in any
+        program."""
+        atspi = self.atspi
+        return atspi.findDescendant(
+            within[0] if within else atspi.Registry.getDesktop(0),
+            lambda node: node.getRoleName() == role and name in (None, node.name)
+            and node.getState().contains(atspi.STATE_SHOWING))
+
+    def text(self, *node):
+        return self.find(*node).queryText().getText(0, -1)
+
+    def click_node(self, *node):
+        """Clicks the middle of the node; its extents."""
+        box = self.find(*node).queryComponent().getExtents(self.atspi.DESKTOP_COORDS)
+        self.click(box.x + box.width // 2, box.y + box.height // 2)
+        return box
 
     # The virtual desktop
 
@@ -243,6 +185,22 @@ class Desktop:
         return (value("Absolute upper-left X"), value("Absolute upper-left Y"),
                 value("Width"), value("Height"))
 
+    def above(self, upper, lower):
+        """Whether upper is above lower in the window manager's stacking order."""
+        order = self.output("xprop", "-root", "_NET_CLIENT_LIST_STACKING").strip() + ","
+        return order.index(f"{upper:#x},") > order.index(f"{lower:#x},")  # bottom first
+
+    def skips_taskbar(self, window):
+        # As wine marks the windows that Windows keeps out of its taskbar: owned and tool windows.
+        return "_NET_WM_STATE_SKIP_TASKBAR" in self.output("xprop", "-id", str(window),
+                                                          "_NET_WM_STATE")
+
+    def outer_size(self, window):
+        """The window's size with the frame the window manager gave it."""
+        left, right, top, bottom = self.frame_extents(window)
+        _, _, width, height = self.client_area(window)
+        return width + left + right, height + top + bottom
+
     def frame_extents(self, window):
         """Left, right, top and bottom of the frame openbox gave the window, or None."""
         found = re.search(r"= (\d+), (\d+), (\d+), (\d+)",
@@ -302,6 +260,30 @@ class Desktop:
                 return window
         return None
 
+    def tray_menu(self, key, kind="lexorn", menu=None, meanwhile=None, timeout=15.0):
+        """Opens the menu of the tray icon of that kind and gives it the key, again until the menu
+        takes it: a key given before the menu grabbed the keyboard is lost. menu() tells whether
+        the menu shows (by default popup_menu()); meanwhile() runs once it does."""
+        menu = menu or self.popup_menu
+
+        def opened():
+            # The right button released 0.1 s after the press, as a person clicks, and again if no
+            # menu comes. Wine's explorer takes the focus on the press; an instant release reached
+            # Lexorn, which then opens its menu, before the news of the focus change did, and on
+            # that news Qt closed the menu again.
+            _, x, y = self.wait("the tray icon", lambda: self.tray_icon(kind), 5)
+            self.xdotool("mousemove", str(x), str(y), "mousedown", "3", "sleep", "0.1",
+                         "mouseup", "3")
+            try:
+                return self.wait("the tray menu", menu, 3)
+            except Failure:
+                return None
+
+        self.wait("the tray menu", opened, timeout)
+        if meanwhile:
+            meanwhile()
+        self.wait(f"the menu to take {key}", lambda: self.key(key) or not menu(), timeout)
+
     def screenshot(self, name):
         self.step += 1
         path = os.path.join(self.shots, f"{self.step:02d}-{name}.png")
@@ -313,8 +295,9 @@ class Desktop:
     def xdotool(self, *arguments):
         self.run("xdotool", *arguments)
 
-    def click(self, x, y, button=1):
-        self.xdotool("mousemove", str(x), str(y), "click", str(button))
+    def click(self, x, y, button=1, repeat=1):
+        self.xdotool("mousemove", str(x), str(y), "click", "--repeat", str(repeat), "--delay", "80",
+                     str(button))
 
     def key(self, keys):
         self.xdotool("key", keys)
@@ -327,6 +310,33 @@ class Desktop:
 
     def clipboard(self):
         return self.output("xclip", "-o", "-selection", "clipboard")
+
+    def translate(self, window, text, pair):
+        """Types the text into the translation window, picks the pair by the start of its name
+        and presses Translate, as a person does; screenshots of the list and of what it chose."""
+        places = self.translation_window_places(window)
+        self.click(*places["source"])
+        self.type(text)
+        self.click(*places["pairs"])
+        time.sleep(0.5)  # the list drops down
+        self.screenshot("pair-list")
+        self.type(pair)
+        self.key("Return")
+        self.screenshot("text-and-pair")
+        self.activate(window)
+        self.key("alt+t")
+
+    def copied_translation(self, window):
+        """The translation window's result, copied out through the clipboard; None while the
+        progress window is up, as the click and the keys would copy its page instead."""
+        def alone():
+            return not self.shown("Translating...") and self.active() == window
+        if not alone():
+            return None
+        self.click(*self.translation_window_places(window)["result"])
+        self.key("ctrl+a")
+        self.key("ctrl+c")
+        return alone() and self.clipboard().strip()
 
 
 class Wayland(Desktop):
@@ -440,68 +450,3 @@ class Portal:
         """A method of another client on the bus, its answer unpacked."""
         return self.bus.call_sync(name, path, interface, method, GLib.Variant(
             signature, arguments), None, 0, 5000, None).unpack()
-
-
-class Service:
-    """lexorn-service, or scripts/balance, which takes the same command line, on a free loopback
-    port with the configuration given, in the folder given or else a temporary one of its own,
-    which goes when it stops. Arguments go before the service's own."""
-
-    def __init__(self, program, config_text, work=None, arguments=()):
-        self.own = work is None
-        self.work = Path(work or tempfile.mkdtemp(prefix="lexorn-service-"))
-        self.config = self.work / "service.ini"
-        self.config.write_text(config_text, encoding="utf-8")
-        self.log = self.work / "service.log"
-        # It runs in the folder: a path relative to ours would not find it.
-        program = os.path.abspath(program) if os.sep in str(program) else str(program)
-        self.port_file = self.work / "service.port"
-        self.command = [program, *arguments, "--config", str(self.config), "--port", "0",
-                        "--port-file", str(self.port_file)]
-        self.process = None
-
-    def start(self, timeout=60, **popen):
-        """Its process once it listens, self.port set; Failure with what it said otherwise."""
-        self.launched = time.monotonic()
-        self.port_file.unlink(missing_ok=True)  # a port of an earlier start
-        with open(self.log, "wb") as log:
-            self.process = subprocess.Popen(self.command, cwd=self.work, stdout=log,
-                                            stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                            **popen)
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline and self.process.poll() is None:
-            if self.port_file.exists():
-                self.port = int(self.port_file.read_text())
-                self.host = f"127.0.0.1:{self.port}"
-                return self.process
-            time.sleep(0.05)
-        said, ended = self.said().strip(), self.process.poll() is not None
-        self.stop()
-        raise Failure((said or "it ended") if ended else f"no port within {timeout} s\n{said}")
-
-    def said(self):
-        return self.log.read_text(errors="replace")
-
-    def run(self, *arguments, input=""):
-        """What the program prints when run with its configuration and these arguments."""
-        return subprocess.run([self.command[0], "--config", str(self.config), *arguments],
-                              input=input, capture_output=True, encoding="utf-8", check=True).stdout
-
-    def children(self, name):
-        """Its child processes whose command line holds name: scripts/balance's instances."""
-        pid = self.process.pid
-        children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
-        return [int(child) for child in children
-                if name.encode() in Path(f"/proc/{child}/cmdline").read_bytes()]
-
-    def stop(self):
-        if self.process:
-            end(self.process)
-        if self.own:
-            shutil.rmtree(self.work, ignore_errors=True)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *error):
-        self.stop()
