@@ -1,7 +1,7 @@
 #include "server.h"
 
 #include "engine/engine.h"
-#include "http/requestguard.h"
+#include "http/guardedserver.h"
 
 #include <QHttpServerRequest>
 #include <QRegularExpression>
