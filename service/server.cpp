@@ -1,7 +1,7 @@
 #include "server.h"
 
 #include "engine/engine.h"
-#include "http/requestguard.h"
+#include "http/guardedserver.h"
 
 #include <QHttpServerRequest>
 #include <QRegularExpression>
@@ -16,10 +16,10 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
       m_throttle(config.failuresBeforeDelay, config.maxDelaySeconds),
       m_reports(config.reportsPerClient, 3600), // beyond its share, a client waits up to an hour
       m_passwords(config.passwordQueue, config.passwordQueuePerClient),
-      m_provider(config, engine, installedModes),
+      m_catalogue(config, installedModes), m_provider(config, engine, m_catalogue),
       m_settings(config, storage, m_cache, m_throttle, m_passwords, this),
       m_signup(config, storage, m_throttle, m_passwords, this),
-      m_report(config, m_provider, m_reportQueue, m_reports), m_pages(config)
+      m_report(config, m_catalogue, m_reportQueue, m_reports), m_pages(config)
 {
     const QByteArrayList read = {QByteArrayLiteral("GET"), QByteArrayLiteral("HEAD")};
     // The program's views may post to any of their pages.
@@ -43,8 +43,8 @@ Server::Server(const ServiceConfig &config, Storage &storage, TranslationEngine 
     for (const Route &route : routes)
         addRoute(route);
     connect(engine, &TranslationEngine::withdrawn, this, [this](const QString &mode) {
-        m_provider.withdraw(mode);
-        m_settings.setProviders(m_base, m_provider.offered(m_base));
+        m_catalogue.withdraw(mode);
+        m_settings.setProviders(m_base, m_catalogue.offered(m_base));
     });
     m_http.setMissingHandler(
         [this](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
@@ -105,7 +105,7 @@ bool Server::listen(QString &error)
     m_http.bind(m_tcp);
     m_tcp->attach(&m_http);
     m_base = m_config.publicBase(m_tcp->serverPort());
-    m_settings.setProviders(m_base, m_provider.offered(m_base));
+    m_settings.setProviders(m_base, m_catalogue.offered(m_base));
     m_report.setBase(m_base);
     return true;
 }

@@ -8,6 +8,7 @@
 #include "endpoints/pages.h"
 #include "endpoints/provider.h"
 #include "endpoints/reportendpoint.h"
+#include "endpoints/routecatalogue.h"
 #include "endpoints/settingsendpoint.h"
 #include "endpoints/signupendpoint.h"
 #include "http/exchange.h"
@@ -35,7 +36,6 @@ public:
     bool listen(QString &error);
     QString base() const { return m_base; }
     quint16 port() const;
-    const ProviderEndpoint &provider() const { return m_provider; }
     ReportQueue &reportQueue() { return m_reportQueue; }
     // Stops taking connections; drained() follows once the requests under way are answered, or
     // after graceMilliseconds.
@@ -60,6 +60,7 @@ private:
     Throttle m_throttle;
     Throttle m_reports;
     PasswordQueue m_passwords;
+    RouteCatalogue m_catalogue;
     ProviderEndpoint m_provider;
     SettingsEndpoint m_settings;
     SignupEndpoint m_signup;

@@ -4,98 +4,12 @@
 #include "http/html.h"
 #include "http/requestdecoding.h"
 
-#include <QCollator>
 #include <QHttpServerRequest>
-#include <QSet>
-
-#include <algorithm>
-
-namespace {
-
-QString pairKey(const QString &source, const QString &target)
-{
-    return source + QLatin1Char(' ') + target;
-}
-
-// "ca_valencia" is Catalan too: a chain between two forms of one language says nothing new.
-QString baseLanguage(const QString &code)
-{
-    return code.section(QLatin1Char('_'), 0, 0);
-}
-
-} // namespace
 
 ProviderEndpoint::ProviderEndpoint(const ServiceConfig &config, TranslationEngine *engine,
-                                   const QStringList &installedModes)
-    : m_config(config), m_engine(engine)
-{
-    const QSet<QString> installed(installedModes.cbegin(), installedModes.cend());
-    for (const ApertiumPair &pair : config.apertiumPairs) {
-        if (installed.contains(pair.mode) &&
-            !m_byPair.contains(pairKey(pair.source, pair.target))) {
-            m_byPair.insert(pairKey(pair.source, pair.target), m_routes.size());
-            m_routes.append({pair.source, pair.target, {pair.mode}, {}});
-        }
-    }
-    addChains();
-}
-
-void ProviderEndpoint::addChains()
-{
-    const qsizetype direct = m_routes.size();
-    for (const QString &pivot : m_config.pivots) {
-        for (qsizetype i = 0; i < direct; ++i) {
-            const Route into = m_routes.at(i);
-            if (into.target != pivot)
-                continue;
-            for (qsizetype j = 0; j < direct; ++j) {
-                const Route out = m_routes.at(j);
-                const QString key = pairKey(into.source, out.target);
-                if (out.source != pivot || m_byPair.contains(key) ||
-                    baseLanguage(into.source) == baseLanguage(out.target))
-                    continue;
-                m_byPair.insert(key, m_routes.size());
-                m_routes.append({into.source, out.target, into.modes + out.modes, pivot});
-            }
-        }
-    }
-}
-
-QList<OfferedProvider> ProviderEndpoint::offered(const QString &base) const
-{
-    QList<OfferedProvider> list;
-    const QString address =
-        base +
-        QStringLiteral("/lexorn/translate.php?src=%src_lang%&dest=%dest_lang%&text=%text_encode%");
-    for (const Route &route : m_routes) {
-        if (std::any_of(route.modes.cbegin(), route.modes.cend(),
-                        [this](const QString &mode) { return m_withdrawn.contains(mode); }))
-            continue;
-        list.append({route.source, route.target, m_config.resultStart, m_config.resultEnd, address,
-                     QStringLiteral("apertium"), route.modes.join(QLatin1Char('+'))});
-    }
-    for (const ExternalProvider &provider : m_config.externalProviders) {
-        list.append({provider.source, provider.target, provider.resultStart, provider.resultEnd,
-                     provider.urlTemplate, QStringLiteral("web"), provider.name});
-    }
-    QCollator collator{QLocale(QLocale::English)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const auto name = [this](const QString &code) {
-        const LanguageEntry *language = m_config.language(code);
-        return language ? language->name : code;
-    };
-    std::stable_sort(list.begin(), list.end(), [&](const auto &a, const auto &b) {
-        const int source = collator.compare(name(a.source), name(b.source));
-        return source != 0 ? source < 0 : collator.compare(name(a.target), name(b.target)) < 0;
-    });
-    return list;
-}
-
-QString ProviderEndpoint::pivot(const QString &source, const QString &target) const
-{
-    const qsizetype found = m_byPair.value(pairKey(source, target), -1);
-    return found < 0 ? QString() : m_routes.at(found).pivot;
-}
+                                   const RouteCatalogue &catalogue)
+    : m_config(config), m_engine(engine), m_catalogue(catalogue)
+{}
 
 QString ProviderEndpoint::resultPage(const QString &translation) const
 {
@@ -119,8 +33,8 @@ void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExc
     const QString target = decode::queryValue(request, QStringLiteral("dest"));
     const QString text = decode::queryValue(request, QStringLiteral("text"));
 
-    const qsizetype found = m_byPair.value(pairKey(source, target), -1);
-    if (found < 0) {
+    const Route *route = m_catalogue.find(source, target);
+    if (!route) {
         exchange->sendHtml(
             Exchange::Status::NotFound,
             failurePage(QStringLiteral("This service does not translate from %1 to %2.")
@@ -138,11 +52,10 @@ void ProviderEndpoint::handle(const QHttpServerRequest &request, const SharedExc
                 QStringLiteral("The text is longer than %1 characters.").arg(m_config.maxText)));
         return;
     }
-    const Route &route = m_routes.at(found);
     // The second step's engine loads while the first one works.
-    if (route.modes.size() > 1)
-        m_engine->warmUp(route.modes.mid(1));
-    step(route, 0, text, QDeadlineTimer(std::chrono::seconds(m_config.apertiumTimeoutSeconds)),
+    if (route->modes.size() > 1)
+        m_engine->warmUp(route->modes.mid(1));
+    step(*route, 0, text, QDeadlineTimer(std::chrono::seconds(m_config.apertiumTimeoutSeconds)),
          exchange);
 }
 

@@ -2,7 +2,7 @@
 
 #include "accounts/reportqueue.h"
 #include "accounts/throttle.h"
-#include "endpoints/provider.h"
+#include "endpoints/routecatalogue.h"
 #include "http/html.h"
 #include "http/requestdecoding.h"
 
@@ -31,9 +31,9 @@ QString tryLater()
 
 } // namespace
 
-ReportEndpoint::ReportEndpoint(const ServiceConfig &config, const ProviderEndpoint &provider,
+ReportEndpoint::ReportEndpoint(const ServiceConfig &config, const RouteCatalogue &catalogue,
                                ReportQueue &reportQueue, Throttle &reports)
-    : m_config(config), m_provider(provider), m_reportQueue(reportQueue), m_reports(reports)
+    : m_config(config), m_catalogue(catalogue), m_reportQueue(reportQueue), m_reports(reports)
 {}
 
 QString ReportEndpoint::findTranslatorAddress(const QString &userId, const QString &source,
@@ -85,7 +85,7 @@ void ReportEndpoint::handle(const QHttpServerRequest &request, const SharedExcha
     }
     const QString address =
         findTranslatorAddress(report.userId, report.sourceLanguage, report.targetLanguage);
-    const QString pivot = m_provider.pivot(report.sourceLanguage, report.targetLanguage);
+    const QString pivot = m_catalogue.pivot(report.sourceLanguage, report.targetLanguage);
     const QString how =
         pivot.isEmpty()
             ? QStringLiteral("by Apertium.")

@@ -3,9 +3,9 @@
 #include "config/config.h"
 #include "http/exchange.h"
 
-class ProviderEndpoint;
 class QHttpServerRequest;
 class ReportQueue;
+class RouteCatalogue;
 class Throttle;
 
 // /lexorn/banner.php: the banner shown in the program's views. On POST (userid, src_lang,
@@ -16,7 +16,7 @@ class ReportEndpoint
     Q_DISABLE_COPY(ReportEndpoint)
 
 public:
-    ReportEndpoint(const ServiceConfig &config, const ProviderEndpoint &provider,
+    ReportEndpoint(const ServiceConfig &config, const RouteCatalogue &catalogue,
                    ReportQueue &reportQueue, Throttle &reports);
 
     void setBase(const QString &base) { m_base = base; }
@@ -27,7 +27,7 @@ private:
                                   const QString &target) const;
 
     const ServiceConfig &m_config;
-    const ProviderEndpoint &m_provider;
+    const RouteCatalogue &m_catalogue;
     ReportQueue &m_reportQueue;
     Throttle &m_reports;
     QString m_base;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/config.h"
-#include "endpoints/provider.h"
+#include "endpoints/routecatalogue.h"
 #include "http/exchange.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "config/installedpairs.h"
 #include "config/languagenames.h"
-#include "endpoints/provider.h"
+#include "endpoints/routecatalogue.h"
 #include "support/service.h"
 #include "support/testmain.h"
 
@@ -125,7 +125,7 @@ private Q_SLOTS:
             config, modes,
             LanguageNames(IsoCodes(), LEXORN_SOURCE_DIR "/data/language-variants.ini"));
         QStringList offered;
-        for (const OfferedProvider &provider : ProviderEndpoint(config, nullptr, modes).offered({}))
+        for (const OfferedProvider &provider : RouteCatalogue(config, modes).offered({}))
             offered << provider.source + '>' + provider.target + ' ' + provider.detail;
         QCOMPARE(offered.join('|'), "ca>en cat-spa+spa-eng|ca>es cat-spa|es>ca_valencia "
                                     "spa-cat_valencia|es>en spa-eng");
