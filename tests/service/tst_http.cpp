@@ -37,6 +37,12 @@ private Q_SLOTS:
         // it, the missing Host would be the fault.
         row("many headers", get(in, QByteArray("X: 1\r\n").repeated(101)), 431);
         row("huge header", get("/", "X-A: " + QByteArray(16 * 1024 - 6, 'h') + "\r\n"), 431);
+        row("headers at their limit", get(in, "Host: a\r\n" + QByteArray("X: 1\r\n").repeated(99)),
+            200);
+        // 72 KiB of request line, its CR counted; a byte more is too long.
+        row("line at its limit", get("/" + QByteArray(72 * 1024 - 15, 'p')), 404);
+        row("line one over", get("/" + QByteArray(72 * 1024 - 14, 'p')), 414);
+        row("blank line before", "\r\n" + get("/lexorn/welcome.php"), 200);
         row("HTTP/1.0 without host", "GET /lexorn/welcome.php HTTP/1.0\r\n\r\n", 200);
         row("wrong method", "DELETE " + in + " HTTP/1.1\r\nHost: a\r\n\r\n", 405);
         row("path lookalike", get("/lexorn/settingsXphp"), 404);
