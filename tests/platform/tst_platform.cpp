@@ -75,8 +75,7 @@ private Q_SLOTS:
 
     void showsPageOrRaisesNavigateError()
     {
-        auto [status, type, body, shown] =
-            fetch<int, QByteArray, QByteArray, QString>("status", "type", "body", "shown");
+        auto [status, type, body, shown] = current<int, QByteArray, QByteArray, QString>();
         View view;
         view.server.setHandler([&](const Request &) { return Answer{status, body, type}; });
         const QString address =
@@ -122,8 +121,7 @@ private Q_SLOTS:
     // What a server names is opened only when it is the web or mail, and exactly as it came.
     void opensOnlyWebAddresses_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("opened");
+        columns<QString, bool>({"address", "opened"});
         for (const char *web :
              {"http://h.example/t?d=%dest_lang%&u=a b", "HTTPS://u@[::1]:8642/", "mailto:a@b.ex"})
             QTest::newRow(web) << QString(web) << true;
@@ -135,8 +133,7 @@ private Q_SLOTS:
 
     void opensOnlyWebAddresses()
     {
-        QFETCH(QString, address);
-        QFETCH(bool, opened);
+        auto [address, opened] = current<QString, bool>();
         Recorder browser;
         if (!opened)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Lexorn opens only web"));
@@ -165,8 +162,7 @@ private Q_SLOTS:
 
     void browserCommands()
     {
-        auto [browser, address, started] =
-            fetch<QString, QString, QStringList>("browser", "address", "started");
+        auto [browser, address, started] = current<QString, QString, QStringList>();
 #ifdef Q_OS_WIN
         QSKIP("Windows opens addresses with ShellExecuteW");
 #endif
@@ -209,7 +205,7 @@ private Q_SLOTS:
 
     void settingsAndBanner()
     {
-        auto [fault, description] = fetch<Fault, QString>("fault", "description");
+        auto [fault, description] = current<Fault, QString>();
 #ifdef Q_OS_WIN
         if (fault == Fault::EndlessBody || fault == Fault::AnnouncedBody)
             QSKIP(LoopbackUnderWine);
@@ -248,14 +244,14 @@ private Q_SLOTS:
     // one of the program's own pictures: neither view reads them, it looks as if none existed.
     void viewsReadNothingLocal_data()
     {
-        QTest::addColumn<bool>("page");
+        columns<bool>({"page"});
         dataRow("result", false);
         dataRow("page", true);
     }
 
     void viewsReadNothingLocal()
     {
-        QFETCH(bool, page);
+        auto [page] = current<bool>();
         QTemporaryDir folder;
         QFile sheet(folder.filePath("marker.css"));
         QVERIFY(sheet.open(QIODevice::WriteOnly) &&
@@ -377,7 +373,7 @@ private Q_SLOTS:
     // Read back as the translation engine reads it.
     void setDocumentReadsBack()
     {
-        auto [document, readBack] = fetch<QString, QString>("document", "readBack");
+        auto [document, readBack] = current<QString, QString>();
         DHTMLEdit edit;
         edit.setDocumentHTML(document);
         QCOMPARE(edit.DocumentHTML(), readBack.isNull() ? document : readBack);
@@ -387,7 +383,7 @@ private Q_SLOTS:
     // elsewhere (copied from another machine, say) that the program only reads.
     void settingsFileIsPrivate_data()
     {
-        QTest::addColumn<QString>("made");
+        columns<QString>({"made"});
         dataRow("by the program", QString("new"));
         dataRow("elsewhere, then written", QString("written"));
         dataRow("elsewhere, then read", QString("read"));
@@ -395,7 +391,7 @@ private Q_SLOTS:
 
     void settingsFileIsPrivate()
     {
-        QFETCH(QString, made);
+        auto [made] = current<QString>();
 #ifdef Q_OS_WIN
         QSKIP("Windows keeps the settings in the user's own registry hive");
 #endif

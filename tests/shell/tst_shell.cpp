@@ -77,7 +77,7 @@ private Q_SLOTS:
 
     void notificationCode()
     {
-        auto [scaleMode, x, outcome] = fetch<int, double, QString>("scaleMode", "x", "outcome");
+        auto [scaleMode, x, outcome] = current<int, double, QString>();
         frmTrayIcon &tray = frmTrayIcon::instance();
         tray.SetScaleMode(scaleMode);
         QCOMPARE(outcomeOf([&] { tray.Form_MouseMove(0, 0, x, 0); }), outcome);
@@ -107,8 +107,7 @@ private Q_SLOTS:
 
     void activationsReachTheOwner()
     {
-        auto [xembed, reason, widgetEvents, codes] =
-            fetch<bool, int, QList<int>, QList<int>>("xembed", "reason", "widgetEvents", "codes");
+        auto [xembed, reason, widgetEvents, codes] = current<bool, int, QList<int>, QList<int>>();
         QWidget owner;
         QList<int> delivered;
         SetWindowLong(&owner, GWL_WNDPROC, [&](HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -197,8 +196,7 @@ private Q_SLOTS:
     void hotKeyHook()
     {
         auto [hooked, message, wParam, lParam, outcome] =
-            fetch<bool, UINT, WPARAM, LPARAM, QString>("hooked", "message", "wParam", "lParam",
-                                                       "outcome");
+            current<bool, UINT, WPARAM, LPARAM, QString>();
         HotKeyIds = {0, 1};
         QWidget window;
         QList<QList<qint64>> calls;

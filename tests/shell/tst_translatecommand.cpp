@@ -101,7 +101,7 @@ private Q_SLOTS:
 
     void nothingToDo()
     {
-        auto [text, pair, message] = fetch<QString, int, QString>("text", "pair", "message");
+        auto [text, pair, message] = current<QString, int, QString>();
         window().cboTranslate->setCurrentIndex(pair);
         press(text);
         QCOMPARE(boxes.seen(), QStringList{"Error 64 " + message});
@@ -130,8 +130,7 @@ private Q_SLOTS:
 
     void requests()
     {
-        auto [text, cap, sent, reported] =
-            fetch<QString, int, QByteArray, QByteArray>("text", "cap", "sent", "reported");
+        auto [text, cap, sent, reported] = current<QString, int, QByteArray, QByteArray>();
         SessionSettings.Cap = qint16(cap);
         // The box comes first: nothing may have been sent while the user reads it.
         boxes.onShow = [this](const auto &) { QVERIFY(server.requests.isEmpty()); };
@@ -164,7 +163,7 @@ private Q_SLOTS:
 
     void translateSelection()
     {
-        auto [copied, sent] = fetch<QString, QByteArray>("copied", "sent");
+        auto [copied, sent] = current<QString, QByteArray>();
         QGuiApplication::clipboard()->setText(copied);
         HotKeyIds = {0, 1};
         boxes.onShow = [](const auto &) { QVERIFY(window().dhtFrom->toPlainText().isEmpty()); };
@@ -195,7 +194,7 @@ private Q_SLOTS:
 
     void answers()
     {
-        auto [answer, shown] = fetch<QByteArray, QString>("answer", "shown");
+        auto [answer, shown] = current<QByteArray, QString>();
         providerAnswer = answer;
         if (answer == "refused")
             SessionSettings.Providers[0].UrlTemplate = LoopbackServer::refusedUrl("/t");
@@ -231,14 +230,14 @@ private Q_SLOTS:
     // Its blank page hides the label; a page that failed leaves it to be seen.
     void progressWindowWhileTranslating_data()
     {
-        QTest::addColumn<bool>("pageFails");
+        columns<bool>({"pageFails"});
         dataRow("blank page", false);
         dataRow("failed page", true);
     }
 
     void progressWindowWhileTranslating()
     {
-        QFETCH(bool, pageFails);
+        auto [pageFails] = current<bool>();
         if (pageFails)
             splash().webTranslating->Navigate(LoopbackServer::refusedUrl(u"/t"_s));
         QTRY_VERIFY(splash().webTranslating->Visible() != pageFails);

@@ -77,8 +77,7 @@ private Q_SLOTS:
 
     void login()
     {
-        auto [user, password, escape, stored] =
-            fetch<QString, QString, bool, QString>("user", "password", "escape", "stored");
+        auto [user, password, escape, stored] = current<QString, QString, bool, QString>();
         Recorder boxes;
         frmLogin &dialog = shownLogin();
         dialog.txtUserName->setText(user);
@@ -117,8 +116,7 @@ private Q_SLOTS:
 
     void commandLine()
     {
-        auto [arguments, status, request] =
-            fetch<QString, int, QString>("arguments", "status", "request");
+        auto [arguments, status, request] = current<QString, int, QString>();
         QList<QByteArray> words = ("lexorn " + arguments).toLocal8Bit().split(' ');
         QList<char *> argv;
         for (QByteArray &word : words)
@@ -213,8 +211,7 @@ private Q_SLOTS:
 
     void answers()
     {
-        auto [status, answer, outcome] =
-            fetch<int, QByteArray, QString>("status", "answer", "outcome");
+        auto [status, answer, outcome] = current<int, QByteArray, QString>();
         server.answerWith(status, answer);
         Recorder boxes;
         // A login dialog that should not come is left at once rather than waited on.
@@ -244,8 +241,7 @@ private Q_SLOTS:
 
     void startUp()
     {
-        auto [level, links, banner, stored] =
-            fetch<int, QStringList, bool, QString>("level", "links", "banner", "stored");
+        auto [level, links, banner, stored] = current<int, QStringList, bool, QString>();
         storeCredentials(stored.section('|', 0, 0), stored.section('|', 1));
         bool asked = false;
         QTimer::singleShot(0, [&asked] {

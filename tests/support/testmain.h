@@ -41,9 +41,13 @@ inline void clearSettings()
         return QTest::qExec(&test, argc, argv);                                                    \
     }
 
+// The names the last columns() gave: QtTest runs a test function's rows right after its _data().
+inline QList<const char *> columnNames;
+
 // The columns of a data-driven test: their types, and their names in the same order.
 template <typename... Types> void columns(std::initializer_list<const char *> names)
 {
+    columnNames = names;
     auto name = names.begin();
     (QTest::addColumn<Types>(*name++), ...);
 }
@@ -53,6 +57,14 @@ template <typename... Types> void columns(std::initializer_list<const char *> na
 template <typename... Types, typename... Names> std::tuple<Types...> fetch(Names... names)
 {
     return {*static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))...};
+}
+
+// The current row's values of the columns the test's columns() gave, e.g. const auto [a, b] =
+// current<int, QString>().
+template <typename... Types> std::tuple<Types...> current()
+{
+    qsizetype column = 0; // a braced list is evaluated in order
+    return {*static_cast<Types *>(QTest::qData(columnNames.at(column++), qMetaTypeId<Types>()))...};
 }
 
 // One row of a data-driven test, its values in column order.

@@ -79,7 +79,7 @@ private Q_SLOTS:
 
     void geometryFromSettings()
     {
-        auto [stored, geometry] = fetch<QString, QRect>("stored", "geometry");
+        auto [stored, geometry] = current<QString, QRect>();
         for (const QString &value : stored.split('\n', Qt::SkipEmptyParts))
             SaveSetting(AppTitle(), value.section('|', 0, 0), value.section('|', 1, 1),
                         value.section('|', 2));
@@ -103,7 +103,7 @@ private Q_SLOTS:
 
     void pairList()
     {
-        auto [providers, entries] = fetch<QString, QString>("providers", "entries");
+        auto [providers, entries] = current<QString, QString>();
         LanguagePairs = {LanguagePair{"9", "9"}}; // left over from an earlier window
         useSession(providers.split(',', Qt::SkipEmptyParts));
         const QComboBox *list = frmTranslateText::instance().cboTranslate;
@@ -128,7 +128,7 @@ private Q_SLOTS:
 
     void layout()
     {
-        auto [size, banner, frameWidth] = fetch<QSize, bool, int>("size", "banner", "frameWidth");
+        auto [size, banner, frameWidth] = current<QSize, bool, int>();
         frmTranslateText &w = frmTranslateText::instance();
         w.webBanner->SetVisible(!banner);
         w.webBanner->SetVisible(banner); // the minimum follows the banner
