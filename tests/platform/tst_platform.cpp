@@ -6,6 +6,7 @@
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "platform/webbrowser.h"
+#include "startup/modmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/signin.h"
@@ -225,8 +226,8 @@ private Q_SLOTS:
         storeCredentials("fault@lexorn.example", password);
         qputenv("LEXORN_SERVICE_HOST", QUrl(address("/")).authority().toLatin1());
         Recorder boxes;
-        QCOMPARE(loadSettingsEnding(), 1);
-        const QString prompt = boxes.seen().join('|');
+        QCOMPARE(endingOf(&LoadSettings), 1);
+        const QString prompt = boxes.seen.join('|');
         QVERIFY2(prompt.startsWith("Error 16 Cannot get settings!\n\n") && prompt.size() > 31 &&
                      prompt.contains(description) && !prompt.contains(password),
                  qPrintable(prompt));

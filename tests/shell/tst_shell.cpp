@@ -228,7 +228,7 @@ private Q_SLOTS:
         boxes.answers = {vbNo};
         QCOMPARE(endingOf([&tray] { tray.mnuExit->trigger(); }), -1);
         settle();
-        QCOMPARE(boxes.seen(), QStringList{"Quit? 36 Are you sure you want to quit?"});
+        QCOMPARE(boxes.seen, QStringList{"Quit? 36 Are you sure you want to quit?"});
         QVERIFY(Shell_NotifyIcon(NIM_MODIFY, TrayIconData)); // still there
         QVERIFY(frmMain::exists() && frmTranslateText::instance().isVisible());
         RemoveTrayIcon(&tray);

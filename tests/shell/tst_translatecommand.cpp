@@ -51,7 +51,7 @@ private Q_SLOTS:
     void init()
     {
         server.requests.clear();
-        boxes.shown.clear();
+        boxes.seen.clear();
         providerAnswer = "[b]Hallo[/b]";
         whileTranslating = {};
         server.setHandler([this](const LoopbackServer::Request &request) {
@@ -104,7 +104,7 @@ private Q_SLOTS:
         auto [text, pair, message] = current<QString, int, QString>();
         window().cboTranslate->setCurrentIndex(pair);
         press(text);
-        QCOMPARE(boxes.seen(), QStringList{"Error 64 " + message});
+        QCOMPARE(boxes.seen, QStringList{"Error 64 " + message});
         QTest::qWait(100);
         QVERIFY2(server.requests.isEmpty(), "no translation and no report");
     }
@@ -146,9 +146,9 @@ private Q_SLOTS:
                  "POST /banner application/x-www-form-urlencoded no-cache no-cache"_ba);
         QCOMPARE(report.body, "userid=42&src_lang=en&dest_lang=de&text=" +
                                   (reported.isEmpty() ? sent : reported));
-        QCOMPARE(boxes.seen(), cap > 0 && text.size() > cap
-                                   ? QStringList{"Lexorn 0 " + CapMessage.arg(cap)}
-                                   : QStringList());
+        QCOMPARE(boxes.seen, cap > 0 && text.size() > cap
+                                 ? QStringList{"Lexorn 0 " + CapMessage.arg(cap)}
+                                 : QStringList());
     }
 
     // Translate Selection with no selection to read (offscreen, as on Windows): the clipboard's
@@ -171,9 +171,9 @@ private Q_SLOTS:
         boxes.onShow = {};
         QVERIFY(window().isVisible());
         QCOMPARE(server.requests.value(0).target, sent.isNull() ? sent : "/t?s=en&d=de&q=" + sent);
-        QCOMPARE(boxes.seen(), copied.size() > 32766
-                                   ? QStringList{"Lexorn 0 " + CapMessage.arg(32766)}
-                                   : QStringList());
+        QCOMPARE(boxes.seen, copied.size() > 32766
+                                 ? QStringList{"Lexorn 0 " + CapMessage.arg(32766)}
+                                 : QStringList());
     }
 
     // What comes back, as the result view shows it; the report follows all the same.

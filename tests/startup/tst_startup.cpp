@@ -91,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(GetSetting(AppTitle(), "Login", "Username") + '|' +
                      GetSetting(AppTitle(), "Login", "Password"),
                  stored.isEmpty() ? "<none>|<none>" : stored);
-        QCOMPARE(boxes.seen(),
+        QCOMPARE(boxes.seen,
                  escape || !stored.isEmpty()
                      ? QStringList()
                      : QStringList{"Error 64 You must enter a valid username and password."});
@@ -145,7 +145,7 @@ private Q_SLOTS:
     {
         storeCredentials("tom&jerry@example.com", "p w");
         server.answerWith(200, "valid:");
-        QCOMPARE(loadSettingsEnding(), -1);
+        QCOMPARE(endingOf(&LoadSettings), -1);
         // The ampersand splits the user name into an extra parameter on the service's side.
         QCOMPARE(
             server.requests.value(0).target,
@@ -217,12 +217,12 @@ private Q_SLOTS:
         // A login dialog that should not come is left at once rather than waited on.
         boxes.onShow = [](auto &) { QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide); };
         bool loaded = false;
-        const int ending = loadSettingsEnding(&loaded);
+        const int ending = endingOf([&loaded] { loaded = LoadSettings(); });
         QCOMPARE(loaded
                      ? "loaded " + SessionSettings.UserId + ' ' + codesOf(SessionSettings).join(',')
-                     : QString::number(ending) + ' ' + boxes.seen().join('|'),
+                     : QString::number(ending) + ' ' + boxes.seen.join('|'),
                  outcome);
-        QVERIFY(!loaded || boxes.shown.isEmpty());
+        QVERIFY(!loaded || boxes.seen.isEmpty());
     }
 
     // Start-up asks for the sign-in when half of it is stored, then leaves the window hidden, its
