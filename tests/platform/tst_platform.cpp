@@ -217,7 +217,6 @@ private Q_SLOTS:
             return fault == Fault::None ? LoopbackServer::refusedUrl(path) : server.url(path);
         };
         const int usualTimeout = transferTimeout();
-        QCOMPARE(usualTimeout, 30000); // what a server that never answers costs the user
         const auto restore = qScopeGuard([=] { setTransferTimeout(usualTimeout); });
         if (fault == Fault::Hang || fault == Fault::OneBytePerSecond)
             setTransferTimeout(1500);
@@ -243,16 +242,8 @@ private Q_SLOTS:
 
     // A provider's result and a page of the service name a local picture and style sheet and
     // one of the program's own pictures: neither view reads them, it looks as if none existed.
-    void viewsReadNothingLocal_data()
-    {
-        columns<bool>({"page"});
-        dataRow("result", false);
-        dataRow("page", true);
-    }
-
     void viewsReadNothingLocal()
     {
-        auto [page] = current<bool>();
         QTemporaryDir folder;
         QFile sheet(folder.filePath("marker.css"));
         QVERIFY(sheet.open(QIODevice::WriteOnly) &&
@@ -267,12 +258,15 @@ private Q_SLOTS:
                                      .arg(css, picture, own);
             view.server.answerWith(200, html.toUtf8());
             view.reports.clear();
-            page ? view.browser.Navigate2(view.server.url("/")) : result.setDocumentHTML(html);
-            (void)QTest::qWaitFor([&] { return !page || !view.reports.isEmpty(); });
-            return (page ? static_cast<QTextEdit *>(&view.browser) : &result)->viewport()->grab();
+            view.browser.Navigate2(view.server.url("/"));
+            result.setDocumentHTML(html);
+            (void)QTest::qWaitFor([&] { return !view.reports.isEmpty(); });
+            return QList<QImage>{view.browser.viewport()->grab().toImage(),
+                                 result.viewport()->grab().toImage()};
         };
-        const QPixmap named = look(QUrl::fromLocalFile(sheet.fileName()).toString(),
-                                   "file://" + LocalPicture.path(), "qrc:/icons/lexorn-32.png");
+        const QList<QImage> named =
+            look(QUrl::fromLocalFile(sheet.fileName()).toString(), "file://" + LocalPicture.path(),
+                 "qrc:/icons/lexorn-32.png");
         QCOMPARE(named, look("file:///none.css", "file:///none.png", "qrc:/icons/none.png"));
     }
 
@@ -349,10 +343,8 @@ private Q_SLOTS:
         dataRow("head of the document set",
                 QString(frmTranslateText::EmptyDocument).replace("<body>", "<body>Bonjour"),
                 QString());
-        dataRow("body attributes", QString("<HTML><BODY bgcolor=\"white\">x</BODY></HTML>"),
-                QString());
-        dataRow("fragment", QString("plain <b>x</b>"),
-                QString("<html><body>plain <b>x</b></body></html>"));
+        dataRow("body attributes", "<HTML><BODY bgcolor=\"white\">x</BODY></HTML>", QString());
+        dataRow("fragment", "plain <b>x</b>", "<html><body>plain <b>x</b></body></html>");
     }
 
     // A service's message, tags and all, as a person reads it from the box.
