@@ -7,7 +7,6 @@
 #include "startup/modmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
@@ -34,11 +33,9 @@ class tst_frmTranslateText : public QObject
     {
         SessionSettings = {};
         SessionSettings.Languages = {{}, {"en", "English"}, {"fr", "French"}};
-        for (const QString &pair : pairs) { // "source-target"
-            Provider &provider = SessionSettings.Providers.emplaceBack();
-            provider.SourceLanguage = pair.section('-', 0, 0);
-            provider.TargetLanguage = pair.section('-', 1);
-        }
+        for (const QString &pair : pairs) // "source-target"; Id, markers, address, Extra1 unset
+            SessionSettings.Providers.append(
+                {0, {}, {}, {}, {}, pair.section('-', 0, 0), pair.section('-', 1)});
     }
 
     static frmTranslateText &shownWindow(int width, int height)
@@ -91,30 +88,40 @@ private Q_SLOTS:
                               geometry.height()));
     }
 
+    // The pair list, and Find a Translator for its first entry: only its own placeholders, each
+    // value inserted as it is, and the address handed to the browser as it was built; nothing
+    // without a pair or for a pair of unknown languages.
     void pairList_data()
     {
         // providers: source-target, ...
-        columns<QString, QString>({"providers", "entries"});
-        dataRow("two pairs", "1-2,2-1", "English to French,French to English");
-        dataRow("identical pairs", "1-2,1-2", "English to French,English to French");
-        dataRow("no providers", "", "");
-        dataRow("index that names no language", "1-7,x-2", "English to , to French");
+        columns<QString, QString, QString>({"providers", "entries", "found"});
+        const QString found = "http://h.example/h?u=a b&s=en&t=fr&d=%dest_lang%%USERID%";
+        dataRow("two pairs", "1-2,2-1", "English to French,French to English", found);
+        dataRow("identical pairs", "1-2,1-2", "English to French,English to French", found);
+        dataRow("no providers", "", "", "");
+        dataRow("index that names no language", "1-7,x-2", "English to , to French", "");
     }
 
     void pairList()
     {
-        auto [providers, entries] = current<QString, QString>();
+        auto [providers, entries, found] = current<QString, QString, QString>();
         LanguagePairs = {LanguagePair{"9", "9"}}; // left over from an earlier window
         useSession(providers.split(',', Qt::SkipEmptyParts));
-        const QComboBox *list = frmTranslateText::instance().cboTranslate;
+        SessionSettings.FindTranLink =
+            "http://h.example/h?u=%userid%&s=%src_lang%&t=%trg_lang%&d=%dest_lang%%USERID%";
+        SessionSettings.UserId = "a b";
+        const frmTranslateText &window = frmTranslateText::instance();
         QStringList shown, copied;
-        for (int i = 0; i < list->count(); ++i)
-            shown.append(list->itemText(i));
+        for (int i = 0; i < window.cboTranslate->count(); ++i)
+            shown.append(window.cboTranslate->itemText(i));
         QCOMPARE(shown.join(','), entries);
         for (const LanguagePair &pair : std::as_const(LanguagePairs))
             copied.append(pair.SourceLanguage + '-' + pair.TargetLanguage);
         QCOMPARE(copied.join(','), providers);
-        QCOMPARE(list->currentIndex(), entries.isEmpty() ? -1 : 0);
+        QCOMPARE(window.cboTranslate->currentIndex(), entries.isEmpty() ? -1 : 0);
+        Recorder browser;
+        QTest::mouseClick(window.cmdFindTran, Qt::LeftButton);
+        QCOMPARE(browser.opened.join(' '), found);
     }
 
     void layout_data()
@@ -166,21 +173,6 @@ private Q_SLOTS:
         window.resize(420, 508);
         window.Form_Resize();
         QCOMPARE((QList<QRect>{window.fraFrom->geometry(), window.fraTo->geometry()}), laidOut);
-    }
-
-    // Only its own placeholders, each value inserted as it is, and the address handed to the
-    // browser as it was built; nothing without a pair.
-    void findTranslator()
-    {
-        Recorder browser;
-        SessionSettings.FindTranLink =
-            "http://h.example/h?u=%userid%&s=%src_lang%&t=%trg_lang%&d=%dest_lang%%USERID%";
-        SessionSettings.UserId = "a b";
-        QTest::mouseClick(frmTranslateText::instance().cmdFindTran, Qt::LeftButton);
-        frmTranslateText::instance().cboTranslate->setCurrentIndex(-1);
-        QTest::mouseClick(frmTranslateText::instance().cmdFindTran, Qt::LeftButton);
-        QCOMPARE(browser.opened,
-                 QStringList{"http://h.example/h?u=a b&s=en&t=fr&d=%dest_lang%%USERID%"});
     }
 };
 
