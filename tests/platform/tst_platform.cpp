@@ -9,7 +9,6 @@
 #include "startup/modmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
@@ -94,14 +93,14 @@ private Q_SLOTS:
     {
         View view;
         // Only the web and mail reach the browser.
-        view.server.answerWith(200,
-                               "<a href=\"more.html?x=1\">more</a> <a href=\"file:///etc\">f</a> "
-                               "<a href=\"lexorn:x\">c</a> <a href=\"mailto:a@b.ex\">m</a>");
+        view.server.answerWith({200,
+                                "<a href=\"more.html?x=1\">more</a> <a href=\"file:///etc\">f</a> "
+                                "<a href=\"lexorn:x\">c</a> <a href=\"mailto:a@b.ex\">m</a>"});
         Recorder browsers;
         view.browser.show();
         QVERIFY(QTest::qWaitForWindowActive(&view.browser));
         auto hanging = std::make_unique<LoopbackServer>();
-        hanging->failWith(LoopbackServer::Fault::Hang);
+        hanging->answerWith({.fault = Fault::Hang});
         view.browser.Navigate2(hanging->url("/first"));
         QTRY_COMPARE(hanging->requests.size(), 1);
         view.browser.Navigate2(view.server.url("/pages/welcome.html"));
@@ -212,7 +211,7 @@ private Q_SLOTS:
             QSKIP(LoopbackUnderWine);
 #endif
         LoopbackServer server;
-        server.failWith(fault);
+        server.answerWith({.fault = fault});
         const auto address = [&](const QString &path) {
             return fault == Fault::None ? LoopbackServer::refusedUrl(path) : server.url(path);
         };
@@ -256,7 +255,7 @@ private Q_SLOTS:
                                          "href=\"%1\"></head><body><img src=\"%2\"><img "
                                          "src=\"%3\">read</body></html>")
                                      .arg(css, picture, own);
-            view.server.answerWith(200, html.toUtf8());
+            view.server.answerWith({200, html.toUtf8()});
             view.reports.clear();
             view.browser.Navigate2(view.server.url("/"));
             result.setDocumentHTML(html);
@@ -283,7 +282,7 @@ private Q_SLOTS:
         QBuffer file(&png);
         QVERIFY(file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG"));
         LoopbackServer endless, server;
-        endless.failWith(Fault::EndlessBody);
+        endless.answerWith({.fault = Fault::EndlessBody});
         const auto large = [&](int i) {
             return QUrl(server.url(QStringLiteral("/%1.png").arg(i)));
         };

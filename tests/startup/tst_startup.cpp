@@ -11,7 +11,6 @@
 #include "startup/settingsanswer.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
@@ -177,7 +176,7 @@ private Q_SLOTS:
     void answers()
     {
         auto [status, answer, outcome] = current<int, QByteArray, QString>();
-        server.answerWith(status, answer);
+        server.answerWith({status, answer});
         Recorder boxes;
         // A login dialog that should not come is left at once rather than waited on.
         boxes.onShow = [](auto &) { QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide); };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/identity.h"
+#include "platform/settingsstore.h"
 #include "startup/userrequests.h"
 
 #include <QApplication>
@@ -23,6 +24,14 @@ inline void clearSettings()
               platform::AppTitle())
         .clear();
 #endif
+}
+
+// Stores the credentials the settings download sends.
+inline void storeCredentials(const QString &user, const QString &password)
+{
+    using namespace platform;
+    SaveSetting(AppTitle(), QStringLiteral("Login"), QStringLiteral("Username"), user);
+    SaveSetting(AppTitle(), QStringLiteral("Login"), QStringLiteral("Password"), password);
 }
 
 // Like QTEST_MAIN, but the settings store lives in a fresh temporary folder for the whole run,
