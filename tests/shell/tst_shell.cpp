@@ -11,7 +11,6 @@
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/testmain.h"
-#include "window/frmmain.h"
 #include "window/frmtranslatetext.h"
 
 #include <QMenu>
@@ -222,15 +221,12 @@ private Q_SLOTS:
     {
         frmTrayIcon &tray = frmTrayIcon::instance();
         AddTrayIcon(QApplication::windowIcon(), &tray);
-        frmMain::instance();
-        tray.mnuTranslateText->trigger();
         Recorder boxes;
         boxes.answers = {vbNo};
         QCOMPARE(endingOf([&tray] { tray.mnuExit->trigger(); }), -1);
         settle();
         QCOMPARE(boxes.seen, QStringList{"Quit? 36 Are you sure you want to quit?"});
         QVERIFY(Shell_NotifyIcon(NIM_MODIFY, TrayIconData)); // still there
-        QVERIFY(frmMain::exists() && frmTranslateText::instance().isVisible());
         RemoveTrayIcon(&tray);
     }
 };
