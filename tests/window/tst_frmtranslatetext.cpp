@@ -38,15 +38,6 @@ class tst_frmTranslateText : public QObject
                 {0, {}, {}, {}, {}, pair.section('-', 0, 0), pair.section('-', 1)});
     }
 
-    static frmTranslateText &shownWindow(int width, int height)
-    {
-        frmTranslateText &window = frmTranslateText::instance();
-        window.show();
-        window.setMinimumSize(0, 0); // some layouts here are below the minimum
-        window.resize(width, height);
-        return window;
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -140,7 +131,10 @@ private Q_SLOTS:
         w.webBanner->SetVisible(!banner);
         w.webBanner->SetVisible(banner); // the minimum follows the banner
         QCOMPARE(w.minimumSize(), QSize(banner ? 420 : 275, 355));
-        shownWindow(size.width(), size.height()).Form_Resize();
+        w.show();
+        w.setMinimumSize(0, 0); // some layouts here are below the minimum
+        w.resize(size);
+        w.Form_Resize();
         const int W = size.width() * TwipsPerPixel, H = size.height() * TwipsPerPixel;
 
         if (banner)
@@ -162,17 +156,6 @@ private Q_SLOTS:
                              TopTwips(w.lblTranslate) - 60}),
                  (QList<int>{frameWidth, frameWidth, TopTwips(w.cmdTranslate), TopTwips(w.cmdClose),
                              right(w.fraFrom), right(w.fraTo), TopTwips(w.cboTranslate)}));
-    }
-
-    void minimizedWindowIsLeftAlone()
-    {
-        frmTranslateText &window = shownWindow(420, 408);
-        QTRY_COMPARE(window.height(), 408);
-        const QList<QRect> laidOut{window.fraFrom->geometry(), window.fraTo->geometry()};
-        window.setWindowState(Qt::WindowMinimized);
-        window.resize(420, 508);
-        window.Form_Resize();
-        QCOMPARE((QList<QRect>{window.fraFrom->geometry(), window.fraTo->geometry()}), laidOut);
     }
 };
 
