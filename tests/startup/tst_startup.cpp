@@ -200,11 +200,11 @@ private Q_SLOTS:
     {
         columns<int, QStringList, bool, QString>({"level", "links", "banner", "stored"});
         dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true,
-                QString("me|pw"));
-        dataRow("level 1", 1, QStringList{"welcome"}, false, QString("me|pw"));
-        dataRow("no welcome page", 0, QStringList(), false, QString("me|pw"));
-        dataRow("no password stored", 1, QStringList(), false, QString("me|"));
-        dataRow("no user name stored", 1, QStringList(), false, QString("|pw"));
+                "me|pw");
+        dataRow("level 1", 1, QStringList{"welcome"}, false, "me|pw");
+        dataRow("no welcome page", 0, QStringList(), false, "me|pw");
+        dataRow("no password stored", 1, QStringList(), false, "me|");
+        dataRow("no user name stored", 1, QStringList(), false, "|pw");
     }
 
     void startUp()
