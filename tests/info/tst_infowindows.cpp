@@ -26,8 +26,7 @@ private Q_SLOTS:
 
     void closesOn()
     {
-        auto [splash, onControl, key, closes] =
-            fetch<bool, bool, int, bool>("splash", "onControl", "key", "closes");
+        auto [splash, onControl, key, closes] = current<bool, bool, int, bool>();
         QWidget *control = splash ? static_cast<QWidget *>(frmSplash::instance().lblProductName)
                                   : frmAbout::instance().cmdOK;
         QWidget *window = control->window();

@@ -6,9 +6,9 @@
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "platform/webbrowser.h"
+#include "startup/modmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
@@ -75,8 +75,7 @@ private Q_SLOTS:
 
     void showsPageOrRaisesNavigateError()
     {
-        auto [status, type, body, shown] =
-            fetch<int, QByteArray, QByteArray, QString>("status", "type", "body", "shown");
+        auto [status, type, body, shown] = current<int, QByteArray, QByteArray, QString>();
         View view;
         view.server.setHandler([&](const Request &) { return Answer{status, body, type}; });
         const QString address =
@@ -94,14 +93,14 @@ private Q_SLOTS:
     {
         View view;
         // Only the web and mail reach the browser.
-        view.server.answerWith(200,
-                               "<a href=\"more.html?x=1\">more</a> <a href=\"file:///etc\">f</a> "
-                               "<a href=\"lexorn:x\">c</a> <a href=\"mailto:a@b.ex\">m</a>");
+        view.server.answerWith({200,
+                                "<a href=\"more.html?x=1\">more</a> <a href=\"file:///etc\">f</a> "
+                                "<a href=\"lexorn:x\">c</a> <a href=\"mailto:a@b.ex\">m</a>"});
         Recorder browsers;
         view.browser.show();
         QVERIFY(QTest::qWaitForWindowActive(&view.browser));
         auto hanging = std::make_unique<LoopbackServer>();
-        hanging->failWith(LoopbackServer::Fault::Hang);
+        hanging->answerWith({.fault = Fault::Hang});
         view.browser.Navigate2(hanging->url("/first"));
         QTRY_COMPARE(hanging->requests.size(), 1);
         view.browser.Navigate2(view.server.url("/pages/welcome.html"));
@@ -122,8 +121,7 @@ private Q_SLOTS:
     // What a server names is opened only when it is the web or mail, and exactly as it came.
     void opensOnlyWebAddresses_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("opened");
+        columns<QString, bool>({"address", "opened"});
         for (const char *web :
              {"http://h.example/t?d=%dest_lang%&u=a b", "HTTPS://u@[::1]:8642/", "mailto:a@b.ex"})
             QTest::newRow(web) << QString(web) << true;
@@ -135,8 +133,7 @@ private Q_SLOTS:
 
     void opensOnlyWebAddresses()
     {
-        QFETCH(QString, address);
-        QFETCH(bool, opened);
+        auto [address, opened] = current<QString, bool>();
         Recorder browser;
         if (!opened)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Lexorn opens only web"));
@@ -165,8 +162,7 @@ private Q_SLOTS:
 
     void browserCommands()
     {
-        auto [browser, address, started] =
-            fetch<QString, QString, QStringList>("browser", "address", "started");
+        auto [browser, address, started] = current<QString, QString, QStringList>();
 #ifdef Q_OS_WIN
         QSKIP("Windows opens addresses with ShellExecuteW");
 #endif
@@ -209,18 +205,17 @@ private Q_SLOTS:
 
     void settingsAndBanner()
     {
-        auto [fault, description] = fetch<Fault, QString>("fault", "description");
+        auto [fault, description] = current<Fault, QString>();
 #ifdef Q_OS_WIN
         if (fault == Fault::EndlessBody || fault == Fault::AnnouncedBody)
             QSKIP(LoopbackUnderWine);
 #endif
         LoopbackServer server;
-        server.failWith(fault);
+        server.answerWith({.fault = fault});
         const auto address = [&](const QString &path) {
             return fault == Fault::None ? LoopbackServer::refusedUrl(path) : server.url(path);
         };
         const int usualTimeout = transferTimeout();
-        QCOMPARE(usualTimeout, 30000); // what a server that never answers costs the user
         const auto restore = qScopeGuard([=] { setTransferTimeout(usualTimeout); });
         if (fault == Fault::Hang || fault == Fault::OneBytePerSecond)
             setTransferTimeout(1500);
@@ -229,8 +224,8 @@ private Q_SLOTS:
         storeCredentials("fault@lexorn.example", password);
         qputenv("LEXORN_SERVICE_HOST", QUrl(address("/")).authority().toLatin1());
         Recorder boxes;
-        QCOMPARE(loadSettingsEnding(), 1);
-        const QString prompt = boxes.seen().join('|');
+        QCOMPARE(endingOf(&LoadSettings), 1);
+        const QString prompt = boxes.seen.join('|');
         QVERIFY2(prompt.startsWith("Error 16 Cannot get settings!\n\n") && prompt.size() > 31 &&
                      prompt.contains(description) && !prompt.contains(password),
                  qPrintable(prompt));
@@ -246,16 +241,8 @@ private Q_SLOTS:
 
     // A provider's result and a page of the service name a local picture and style sheet and
     // one of the program's own pictures: neither view reads them, it looks as if none existed.
-    void viewsReadNothingLocal_data()
-    {
-        QTest::addColumn<bool>("page");
-        dataRow("result", false);
-        dataRow("page", true);
-    }
-
     void viewsReadNothingLocal()
     {
-        QFETCH(bool, page);
         QTemporaryDir folder;
         QFile sheet(folder.filePath("marker.css"));
         QVERIFY(sheet.open(QIODevice::WriteOnly) &&
@@ -268,14 +255,17 @@ private Q_SLOTS:
                                          "href=\"%1\"></head><body><img src=\"%2\"><img "
                                          "src=\"%3\">read</body></html>")
                                      .arg(css, picture, own);
-            view.server.answerWith(200, html.toUtf8());
+            view.server.answerWith({200, html.toUtf8()});
             view.reports.clear();
-            page ? view.browser.Navigate2(view.server.url("/")) : result.setDocumentHTML(html);
-            (void)QTest::qWaitFor([&] { return !page || !view.reports.isEmpty(); });
-            return (page ? static_cast<QTextEdit *>(&view.browser) : &result)->viewport()->grab();
+            view.browser.Navigate2(view.server.url("/"));
+            result.setDocumentHTML(html);
+            (void)QTest::qWaitFor([&] { return !view.reports.isEmpty(); });
+            return QList<QImage>{view.browser.viewport()->grab().toImage(),
+                                 result.viewport()->grab().toImage()};
         };
-        const QPixmap named = look(QUrl::fromLocalFile(sheet.fileName()).toString(),
-                                   "file://" + LocalPicture.path(), "qrc:/icons/lexorn-32.png");
+        const QList<QImage> named =
+            look(QUrl::fromLocalFile(sheet.fileName()).toString(), "file://" + LocalPicture.path(),
+                 "qrc:/icons/lexorn-32.png");
         QCOMPARE(named, look("file:///none.css", "file:///none.png", "qrc:/icons/none.png"));
     }
 
@@ -292,7 +282,7 @@ private Q_SLOTS:
         QBuffer file(&png);
         QVERIFY(file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG"));
         LoopbackServer endless, server;
-        endless.failWith(Fault::EndlessBody);
+        endless.answerWith({.fault = Fault::EndlessBody});
         const auto large = [&](int i) {
             return QUrl(server.url(QStringLiteral("/%1.png").arg(i)));
         };
@@ -352,10 +342,8 @@ private Q_SLOTS:
         dataRow("head of the document set",
                 QString(frmTranslateText::EmptyDocument).replace("<body>", "<body>Bonjour"),
                 QString());
-        dataRow("body attributes", QString("<HTML><BODY bgcolor=\"white\">x</BODY></HTML>"),
-                QString());
-        dataRow("fragment", QString("plain <b>x</b>"),
-                QString("<html><body>plain <b>x</b></body></html>"));
+        dataRow("body attributes", "<HTML><BODY bgcolor=\"white\">x</BODY></HTML>", QString());
+        dataRow("fragment", "plain <b>x</b>", "<html><body>plain <b>x</b></body></html>");
     }
 
     // A service's message, tags and all, as a person reads it from the box.
@@ -377,7 +365,7 @@ private Q_SLOTS:
     // Read back as the translation engine reads it.
     void setDocumentReadsBack()
     {
-        auto [document, readBack] = fetch<QString, QString>("document", "readBack");
+        auto [document, readBack] = current<QString, QString>();
         DHTMLEdit edit;
         edit.setDocumentHTML(document);
         QCOMPARE(edit.DocumentHTML(), readBack.isNull() ? document : readBack);
@@ -387,7 +375,7 @@ private Q_SLOTS:
     // elsewhere (copied from another machine, say) that the program only reads.
     void settingsFileIsPrivate_data()
     {
-        QTest::addColumn<QString>("made");
+        columns<QString>({"made"});
         dataRow("by the program", QString("new"));
         dataRow("elsewhere, then written", QString("written"));
         dataRow("elsewhere, then read", QString("read"));
@@ -395,7 +383,7 @@ private Q_SLOTS:
 
     void settingsFileIsPrivate()
     {
-        QFETCH(QString, made);
+        auto [made] = current<QString>();
 #ifdef Q_OS_WIN
         QSKIP("Windows keeps the settings in the user's own registry hive");
 #endif

@@ -11,7 +11,6 @@
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
 #include "support/testmain.h"
-#include "window/frmmain.h"
 #include "window/frmtranslatetext.h"
 
 #include <QMenu>
@@ -77,7 +76,7 @@ private Q_SLOTS:
 
     void notificationCode()
     {
-        auto [scaleMode, x, outcome] = fetch<int, double, QString>("scaleMode", "x", "outcome");
+        auto [scaleMode, x, outcome] = current<int, double, QString>();
         frmTrayIcon &tray = frmTrayIcon::instance();
         tray.SetScaleMode(scaleMode);
         QCOMPARE(outcomeOf([&] { tray.Form_MouseMove(0, 0, x, 0); }), outcome);
@@ -107,8 +106,7 @@ private Q_SLOTS:
 
     void activationsReachTheOwner()
     {
-        auto [xembed, reason, widgetEvents, codes] =
-            fetch<bool, int, QList<int>, QList<int>>("xembed", "reason", "widgetEvents", "codes");
+        auto [xembed, reason, widgetEvents, codes] = current<bool, int, QList<int>, QList<int>>();
         QWidget owner;
         QList<int> delivered;
         SetWindowLong(&owner, GWL_WNDPROC, [&](HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -197,8 +195,7 @@ private Q_SLOTS:
     void hotKeyHook()
     {
         auto [hooked, message, wParam, lParam, outcome] =
-            fetch<bool, UINT, WPARAM, LPARAM, QString>("hooked", "message", "wParam", "lParam",
-                                                       "outcome");
+            current<bool, UINT, WPARAM, LPARAM, QString>();
         HotKeyIds = {0, 1};
         QWidget window;
         QList<QList<qint64>> calls;
@@ -224,15 +221,12 @@ private Q_SLOTS:
     {
         frmTrayIcon &tray = frmTrayIcon::instance();
         AddTrayIcon(QApplication::windowIcon(), &tray);
-        frmMain::instance();
-        tray.mnuTranslateText->trigger();
         Recorder boxes;
         boxes.answers = {vbNo};
         QCOMPARE(endingOf([&tray] { tray.mnuExit->trigger(); }), -1);
         settle();
-        QCOMPARE(boxes.seen(), QStringList{"Quit? 36 Are you sure you want to quit?"});
+        QCOMPARE(boxes.seen, QStringList{"Quit? 36 Are you sure you want to quit?"});
         QVERIFY(Shell_NotifyIcon(NIM_MODIFY, TrayIconData)); // still there
-        QVERIFY(frmMain::exists() && frmTranslateText::instance().isVisible());
         RemoveTrayIcon(&tray);
     }
 };

@@ -11,7 +11,6 @@
 #include "startup/settingsanswer.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
@@ -22,42 +21,18 @@
 
 using namespace platform;
 
-namespace {
-
-QStringList codesOf(const SessionSettingsRecord &settings)
-{
-    QStringList codes;
-    for (const Language &language : settings.Languages)
-        codes.append(language.Code);
-    return codes;
-}
-
-template <typename... Texts> QString joined(char separator, const Texts &...texts)
-{
-    return QStringList{texts...}.join(QLatin1Char(separator));
-}
-
-} // namespace
-
 class tst_Startup : public QObject
 {
     Q_OBJECT
 
     LoopbackServer server;
 
-    // The login dialog, as start-up shows it with nothing stored.
-    static frmLogin &shownLogin()
-    {
-        storeCredentials("<none>", "<none>");
-        frmLogin::instance().show();
-        return frmLogin::instance();
-    }
-
 private Q_SLOTS:
     void init()
     {
         qputenv("LEXORN_SERVICE_HOST", QUrl(server.url("/")).authority().toLatin1());
-        storeCredentials("someone@example.com", "secret");
+        // The ampersand splits the user name into an extra parameter on the service's side.
+        storeCredentials("tom&jerry@example.com", "p w");
         SessionSettings = SessionSettingsRecord{};
         server.requests.clear();
     }
@@ -77,10 +52,22 @@ private Q_SLOTS:
 
     void login()
     {
-        auto [user, password, escape, stored] =
-            fetch<QString, QString, bool, QString>("user", "password", "escape", "stored");
+        auto [user, password, escape, stored] = current<QString, QString, bool, QString>();
         Recorder boxes;
-        frmLogin &dialog = shownLogin();
+        storeCredentials("<none>", "<none>"); // the dialog as start-up shows it with nothing stored
+        frmLogin &dialog = frmLogin::instance();
+        dialog.show();
+        // The sign-up link looks like one under the pointer, and opens the service's page.
+        QLabel *link = dialog.lblSignup;
+        const QColor normal = link->palette().color(QPalette::WindowText);
+        QTest::mouseMove(link, link->rect().center());
+        QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
+                link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(link, &leave);
+        QVERIFY(link->palette().color(QPalette::WindowText) == normal && !link->font().underline());
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+        QCOMPARE(boxes.opened, QStringList{"http://" + ServiceHost() + "/lexorn/signup.php"});
         dialog.txtUserName->setText(user);
         dialog.txtPassword->setText(password);
         QCOMPARE(endingOf([&] {
@@ -92,7 +79,7 @@ private Q_SLOTS:
         QCOMPARE(GetSetting(AppTitle(), "Login", "Username") + '|' +
                      GetSetting(AppTitle(), "Login", "Password"),
                  stored.isEmpty() ? "<none>|<none>" : stored);
-        QCOMPARE(boxes.seen(),
+        QCOMPARE(boxes.seen,
                  escape || !stored.isEmpty()
                      ? QStringList()
                      : QStringList{"Error 64 You must enter a valid username and password."});
@@ -117,8 +104,7 @@ private Q_SLOTS:
 
     void commandLine()
     {
-        auto [arguments, status, request] =
-            fetch<QString, int, QString>("arguments", "status", "request");
+        auto [arguments, status, request] = current<QString, int, QString>();
         QList<QByteArray> words = ("lexorn " + arguments).toLocal8Bit().split(' ');
         QList<char *> argv;
         for (QByteArray &word : words)
@@ -126,32 +112,6 @@ private Q_SLOTS:
         QByteArray asked = "unset";
         QCOMPARE(answerCommandLine(int(argv.size()), argv.data(), asked).value_or(-1), status);
         QCOMPARE(asked, request.toLatin1());
-    }
-
-    void signupLinkHoverAndClick()
-    {
-        QLabel *link = shownLogin().lblSignup;
-        const QColor normal = link->palette().color(QPalette::WindowText);
-        QTest::mouseMove(link, link->rect().center());
-        QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
-                link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(link, &leave);
-        QVERIFY(link->palette().color(QPalette::WindowText) == normal && !link->font().underline());
-        Recorder browser;
-        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
-        QCOMPARE(browser.opened, QStringList{"http://" + ServiceHost() + "/lexorn/signup.php"});
-    }
-
-    void sendsTheStoredCredentialsUnescaped()
-    {
-        storeCredentials("tom&jerry@example.com", "p w");
-        server.answerWith(200, "valid:");
-        QCOMPARE(loadSettingsEnding(), -1);
-        // The ampersand splits the user name into an extra parameter on the service's side.
-        QCOMPARE(
-            server.requests.value(0).target,
-            "/lexorn/settings.php?version=1.0.1&username=tom&jerry@example.com&password=p%20w");
     }
 
     // "loaded USERID", or the exit status and the box shown.
@@ -171,6 +131,8 @@ private Q_SLOTS:
         row("other error page", 500, "<h1>500 Internal Server Error</h1>", invalid);
         row("fatal error", 200, "error:\tfatal\tDisabled.\nvalid:", "1 Error 16 Disabled.");
         row("unknown error kind", 200, "error:\tbusy\tTry later.", invalid);
+        row("login error: the sign-in again", 200, "error:\tlogin\tNo such user.",
+            "-1 Error 64 No such user.");
         row("login error without message", 200, "error:\tlogin", invalid);
         row("error without tab", 200, "error:login\tx", invalid);
         row("status case differs", 200, "Valid:", invalid);
@@ -213,19 +175,22 @@ private Q_SLOTS:
 
     void answers()
     {
-        auto [status, answer, outcome] =
-            fetch<int, QByteArray, QString>("status", "answer", "outcome");
-        server.answerWith(status, answer);
+        auto [status, answer, outcome] = current<int, QByteArray, QString>();
+        server.answerWith({status, answer});
         Recorder boxes;
         // A login dialog that should not come is left at once rather than waited on.
         boxes.onShow = [](auto &) { QTimer::singleShot(0, &frmLogin::instance(), &QWidget::hide); };
         bool loaded = false;
-        const int ending = loadSettingsEnding(&loaded);
-        QCOMPARE(loaded
-                     ? "loaded " + SessionSettings.UserId + ' ' + codesOf(SessionSettings).join(',')
-                     : QString::number(ending) + ' ' + boxes.seen().join('|'),
+        const int ending = endingOf([&loaded] { loaded = LoadSettings(); });
+        QStringList codes;
+        for (const Language &language : std::as_const(SessionSettings.Languages))
+            codes += language.Code;
+        QCOMPARE(loaded ? "loaded " + SessionSettings.UserId + ' ' + codes.join(',')
+                        : QString::number(ending) + ' ' + boxes.seen.join('|'),
                  outcome);
-        QVERIFY(!loaded || boxes.shown.isEmpty());
+        QCOMPARE(server.requests.value(0).target, "/lexorn/settings.php?version=1.0.1&username=tom&"
+                                                  "jerry@example.com&password=p%20w");
+        QVERIFY(!loaded || boxes.seen.isEmpty());
     }
 
     // Start-up asks for the sign-in when half of it is stored, then leaves the window hidden, its
@@ -235,17 +200,16 @@ private Q_SLOTS:
     {
         columns<int, QStringList, bool, QString>({"level", "links", "banner", "stored"});
         dataRow("level 0 with a welcome page", 0, QStringList{"welcome", "translating"}, true,
-                QString("me|pw"));
-        dataRow("level 1", 1, QStringList{"welcome"}, false, QString("me|pw"));
-        dataRow("no welcome page", 0, QStringList(), false, QString("me|pw"));
-        dataRow("no password stored", 1, QStringList(), false, QString("me|"));
-        dataRow("no user name stored", 1, QStringList(), false, QString("|pw"));
+                "me|pw");
+        dataRow("level 1", 1, QStringList{"welcome"}, false, "me|pw");
+        dataRow("no welcome page", 0, QStringList(), false, "me|pw");
+        dataRow("no password stored", 1, QStringList(), false, "me|");
+        dataRow("no user name stored", 1, QStringList(), false, "|pw");
     }
 
     void startUp()
     {
-        auto [level, links, banner, stored] =
-            fetch<int, QStringList, bool, QString>("level", "links", "banner", "stored");
+        auto [level, links, banner, stored] = current<int, QStringList, bool, QString>();
         storeCredentials(stored.section('|', 0, 0), stored.section('|', 1));
         bool asked = false;
         QTimer::singleShot(0, [&asked] {
@@ -289,15 +253,18 @@ private Q_SLOTS:
         SessionSettingsRecord settings;
         settings.Providers.append(Provider{}); // a load starts from empty tables
         QCOMPARE(ApplySettingsAnswer(answer, settings).kind, SettingsVerdict::VersionMismatch);
-        QString fields = joined(' ', settings.UserId, QString::number(settings.Level),
-                                QString::number(settings.Cap), settings.TranslatingLink,
-                                settings.BannerLink, settings.WelcomeLink, settings.FindTranLink);
+        QString fields =
+            QStringList({settings.UserId, QString::number(settings.Level),
+                         QString::number(settings.Cap), settings.TranslatingLink,
+                         settings.BannerLink, settings.WelcomeLink, settings.FindTranLink})
+                .join(' ');
         for (const Language &language : std::as_const(settings.Languages))
             fields += ' ' + language.Code + '=' + language.Name;
         for (const Provider &p : std::as_const(settings.Providers))
-            fields += ' ' + joined(',', QString::number(p.Id), p.SourceLanguage, p.TargetLanguage,
-                                   p.ResultStart, p.ResultEnd, p.UrlTemplate, p.Extra1, p.Extra2,
-                                   p.Extra3);
+            fields += ' ' + QStringList({QString::number(p.Id), p.SourceLanguage, p.TargetLanguage,
+                                         p.ResultStart, p.ResultEnd, p.UrlTemplate, p.Extra1,
+                                         p.Extra2, p.Extra3})
+                                .join(',');
         QCOMPARE(fields, "42 -3 500 h/t h/b h/w h/f?u=%userid% = en=English fr=Français "
                          "7,1,2,<b>,</b>,p?q,e1,e2,e3 8,2,1,[,],p2,only-extra1,,");
     }

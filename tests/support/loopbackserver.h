@@ -46,13 +46,10 @@ public:
     ~LoopbackServer() override;
 
     void setHandler(Handler handler) { respond = std::move(handler); }
-    void answerWith(int status, const QByteArray &body)
+    // Every request gets this answer.
+    void answerWith(const Answer &answer)
     {
-        setHandler([status, body](const Request &) { return Answer{status, body}; });
-    }
-    void failWith(Fault fault)
-    {
-        setHandler([fault](const Request &) { return Answer{200, {}, "text/plain", fault}; });
+        setHandler([answer](const Request &) { return answer; });
     }
     QString url(const QString &path) const
     {

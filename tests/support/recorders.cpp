@@ -30,7 +30,8 @@ int endingOf(const std::function<void()> &call)
 Recorder::Recorder()
 {
     platform::setMessageBoxPresenter([this](const platform::MessageBoxRequest &request) {
-        shown.append(request);
+        seen.append(
+            QStringLiteral("%1 %2 %3").arg(request.title).arg(request.style).arg(request.prompt));
         if (onShow)
             onShow(request);
         if (!answers.isEmpty())
@@ -45,12 +46,4 @@ Recorder::~Recorder()
 {
     platform::setMessageBoxPresenter({});
     platform::setBrowserOpener({});
-}
-
-QStringList Recorder::seen() const
-{
-    QStringList boxes;
-    for (const platform::MessageBoxRequest &box : shown)
-        boxes.append(QStringLiteral("%1 %2 %3").arg(box.title).arg(box.style).arg(box.prompt));
-    return boxes;
 }

@@ -22,8 +22,7 @@ public:
     Recorder();
     ~Recorder();
 
-    QStringList seen() const; // each box as "TITLE STYLE TEXT"
-    QList<platform::MessageBoxRequest> shown;
+    QStringList seen; // each box as "TITLE STYLE TEXT"
     QList<int> answers;
     std::function<void(const platform::MessageBoxRequest &)> onShow;
     QStringList opened; // browser addresses

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/identity.h"
+#include "platform/settingsstore.h"
 #include "startup/userrequests.h"
 
 #include <QApplication>
@@ -25,6 +26,14 @@ inline void clearSettings()
 #endif
 }
 
+// Stores the credentials the settings download sends.
+inline void storeCredentials(const QString &user, const QString &password)
+{
+    using namespace platform;
+    SaveSetting(AppTitle(), QStringLiteral("Login"), QStringLiteral("Username"), user);
+    SaveSetting(AppTitle(), QStringLiteral("Login"), QStringLiteral("Password"), password);
+}
+
 // Like QTEST_MAIN, but the settings store lives in a fresh temporary folder for the whole run,
 // so no test reads or writes the developer's own settings; on Windows it starts empty.
 #define LEXORN_TEST_MAIN(TestClass)                                                                \
@@ -41,9 +50,13 @@ inline void clearSettings()
         return QTest::qExec(&test, argc, argv);                                                    \
     }
 
+// The names the last columns() gave: QtTest runs a test function's rows right after its _data().
+inline QList<const char *> columnNames;
+
 // The columns of a data-driven test: their types, and their names in the same order.
 template <typename... Types> void columns(std::initializer_list<const char *> names)
 {
+    columnNames = names;
     auto name = names.begin();
     (QTest::addColumn<Types>(*name++), ...);
 }
@@ -53,6 +66,14 @@ template <typename... Types> void columns(std::initializer_list<const char *> na
 template <typename... Types, typename... Names> std::tuple<Types...> fetch(Names... names)
 {
     return {*static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))...};
+}
+
+// The current row's values of the columns the test's columns() gave, e.g. const auto [a, b] =
+// current<int, QString>().
+template <typename... Types> std::tuple<Types...> current()
+{
+    qsizetype column = 0; // a braced list is evaluated in order
+    return {*static_cast<Types *>(QTest::qData(columnNames.at(column++), qMetaTypeId<Types>()))...};
 }
 
 // One row of a data-driven test, its values in column order.

@@ -7,7 +7,6 @@
 #include "startup/modmain.h"
 #include "support/loopbackserver.h"
 #include "support/recorders.h"
-#include "support/signin.h"
 #include "support/testmain.h"
 #include "window/frmtranslatetext.h"
 
@@ -34,20 +33,9 @@ class tst_frmTranslateText : public QObject
     {
         SessionSettings = {};
         SessionSettings.Languages = {{}, {"en", "English"}, {"fr", "French"}};
-        for (const QString &pair : pairs) { // "source-target"
-            Provider &provider = SessionSettings.Providers.emplaceBack();
-            provider.SourceLanguage = pair.section('-', 0, 0);
-            provider.TargetLanguage = pair.section('-', 1);
-        }
-    }
-
-    static frmTranslateText &shownWindow(int width, int height)
-    {
-        frmTranslateText &window = frmTranslateText::instance();
-        window.show();
-        window.setMinimumSize(0, 0); // some layouts here are below the minimum
-        window.resize(width, height);
-        return window;
+        for (const QString &pair : pairs) // "source-target"; Id, markers, address, Extra1 unset
+            SessionSettings.Providers.append(
+                {0, {}, {}, {}, {}, pair.section('-', 0, 0), pair.section('-', 1)});
     }
 
 private Q_SLOTS:
@@ -79,7 +67,7 @@ private Q_SLOTS:
 
     void geometryFromSettings()
     {
-        auto [stored, geometry] = fetch<QString, QRect>("stored", "geometry");
+        auto [stored, geometry] = current<QString, QRect>();
         for (const QString &value : stored.split('\n', Qt::SkipEmptyParts))
             SaveSetting(AppTitle(), value.section('|', 0, 0), value.section('|', 1, 1),
                         value.section('|', 2));
@@ -91,30 +79,40 @@ private Q_SLOTS:
                               geometry.height()));
     }
 
+    // The pair list, and Find a Translator for its first entry: only its own placeholders, each
+    // value inserted as it is, and the address handed to the browser as it was built; nothing
+    // without a pair or for a pair of unknown languages.
     void pairList_data()
     {
         // providers: source-target, ...
-        columns<QString, QString>({"providers", "entries"});
-        dataRow("two pairs", "1-2,2-1", "English to French,French to English");
-        dataRow("identical pairs", "1-2,1-2", "English to French,English to French");
-        dataRow("no providers", "", "");
-        dataRow("index that names no language", "1-7,x-2", "English to , to French");
+        columns<QString, QString, QString>({"providers", "entries", "found"});
+        const QString found = "http://h.example/h?u=a b&s=en&t=fr&d=%dest_lang%%USERID%";
+        dataRow("two pairs", "1-2,2-1", "English to French,French to English", found);
+        dataRow("identical pairs", "1-2,1-2", "English to French,English to French", found);
+        dataRow("no providers", "", "", "");
+        dataRow("index that names no language", "1-7,x-2", "English to , to French", "");
     }
 
     void pairList()
     {
-        auto [providers, entries] = fetch<QString, QString>("providers", "entries");
+        auto [providers, entries, found] = current<QString, QString, QString>();
         LanguagePairs = {LanguagePair{"9", "9"}}; // left over from an earlier window
         useSession(providers.split(',', Qt::SkipEmptyParts));
-        const QComboBox *list = frmTranslateText::instance().cboTranslate;
+        SessionSettings.FindTranLink =
+            "http://h.example/h?u=%userid%&s=%src_lang%&t=%trg_lang%&d=%dest_lang%%USERID%";
+        SessionSettings.UserId = "a b";
+        const frmTranslateText &window = frmTranslateText::instance();
         QStringList shown, copied;
-        for (int i = 0; i < list->count(); ++i)
-            shown.append(list->itemText(i));
+        for (int i = 0; i < window.cboTranslate->count(); ++i)
+            shown.append(window.cboTranslate->itemText(i));
         QCOMPARE(shown.join(','), entries);
         for (const LanguagePair &pair : std::as_const(LanguagePairs))
             copied.append(pair.SourceLanguage + '-' + pair.TargetLanguage);
         QCOMPARE(copied.join(','), providers);
-        QCOMPARE(list->currentIndex(), entries.isEmpty() ? -1 : 0);
+        QCOMPARE(window.cboTranslate->currentIndex(), entries.isEmpty() ? -1 : 0);
+        Recorder browser;
+        QTest::mouseClick(window.cmdFindTran, Qt::LeftButton);
+        QCOMPARE(browser.opened.join(' '), found);
     }
 
     void layout_data()
@@ -128,12 +126,15 @@ private Q_SLOTS:
 
     void layout()
     {
-        auto [size, banner, frameWidth] = fetch<QSize, bool, int>("size", "banner", "frameWidth");
+        auto [size, banner, frameWidth] = current<QSize, bool, int>();
         frmTranslateText &w = frmTranslateText::instance();
         w.webBanner->SetVisible(!banner);
         w.webBanner->SetVisible(banner); // the minimum follows the banner
         QCOMPARE(w.minimumSize(), QSize(banner ? 420 : 275, 355));
-        shownWindow(size.width(), size.height()).Form_Resize();
+        w.show();
+        w.setMinimumSize(0, 0); // some layouts here are below the minimum
+        w.resize(size);
+        w.Form_Resize();
         const int W = size.width() * TwipsPerPixel, H = size.height() * TwipsPerPixel;
 
         if (banner)
@@ -155,32 +156,6 @@ private Q_SLOTS:
                              TopTwips(w.lblTranslate) - 60}),
                  (QList<int>{frameWidth, frameWidth, TopTwips(w.cmdTranslate), TopTwips(w.cmdClose),
                              right(w.fraFrom), right(w.fraTo), TopTwips(w.cboTranslate)}));
-    }
-
-    void minimizedWindowIsLeftAlone()
-    {
-        frmTranslateText &window = shownWindow(420, 408);
-        QTRY_COMPARE(window.height(), 408);
-        const QList<QRect> laidOut{window.fraFrom->geometry(), window.fraTo->geometry()};
-        window.setWindowState(Qt::WindowMinimized);
-        window.resize(420, 508);
-        window.Form_Resize();
-        QCOMPARE((QList<QRect>{window.fraFrom->geometry(), window.fraTo->geometry()}), laidOut);
-    }
-
-    // Only its own placeholders, each value inserted as it is, and the address handed to the
-    // browser as it was built; nothing without a pair.
-    void findTranslator()
-    {
-        Recorder browser;
-        SessionSettings.FindTranLink =
-            "http://h.example/h?u=%userid%&s=%src_lang%&t=%trg_lang%&d=%dest_lang%%USERID%";
-        SessionSettings.UserId = "a b";
-        QTest::mouseClick(frmTranslateText::instance().cmdFindTran, Qt::LeftButton);
-        frmTranslateText::instance().cboTranslate->setCurrentIndex(-1);
-        QTest::mouseClick(frmTranslateText::instance().cmdFindTran, Qt::LeftButton);
-        QCOMPARE(browser.opened,
-                 QStringList{"http://h.example/h?u=a b&s=en&t=fr&d=%dest_lang%%USERID%"});
     }
 };
 
