@@ -100,7 +100,7 @@ private Q_SLOTS:
         view.browser.show();
         QVERIFY(QTest::qWaitForWindowActive(&view.browser));
         auto hanging = std::make_unique<LoopbackServer>();
-        hanging->answerWith({.fault = Fault::Hang});
+        hanging->answerWith(Fault::Hang);
         view.browser.Navigate2(hanging->url("/first"));
         QTRY_COMPARE(hanging->requests.size(), 1);
         view.browser.Navigate2(view.server.url("/pages/welcome.html"));
@@ -211,7 +211,7 @@ private Q_SLOTS:
             QSKIP(LoopbackUnderWine);
 #endif
         LoopbackServer server;
-        server.answerWith({.fault = fault});
+        server.answerWith(fault);
         const auto address = [&](const QString &path) {
             return fault == Fault::None ? LoopbackServer::refusedUrl(path) : server.url(path);
         };
@@ -282,7 +282,7 @@ private Q_SLOTS:
         QBuffer file(&png);
         QVERIFY(file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG"));
         LoopbackServer endless, server;
-        endless.answerWith({.fault = Fault::EndlessBody});
+        endless.answerWith(Fault::EndlessBody);
         const auto large = [&](int i) {
             return QUrl(server.url(QStringLiteral("/%1.png").arg(i)));
         };

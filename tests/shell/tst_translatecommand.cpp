@@ -60,10 +60,10 @@ private Q_SLOTS:
         const QString open = QString::fromLatin1("\xC2\xBB"),
                       close = QString::fromLatin1("\xC2\xAB");
         SessionSettings = {};
-        // Id, markers, address, Extra1, source and target
-        SessionSettings.Providers = {{0, u"[b]"_s, u"[/b]"_s, url, {}, u"1"_s, u"2"_s},
-                                     {0, open, close, again, {}, u"1"_s, u"2"_s},
-                                     {0, u"[b]"_s, u"[/b]"_s, url, {}, u"1"_s, u"3"_s}};
+        // Id, markers, address, Extra1, source, target, Extra2 and Extra3
+        SessionSettings.Providers = {{0, u"[b]"_s, u"[/b]"_s, url, {}, u"1"_s, u"2"_s, {}, {}},
+                                     {0, open, close, again, {}, u"1"_s, u"2"_s, {}, {}},
+                                     {0, u"[b]"_s, u"[/b]"_s, url, {}, u"1"_s, u"3"_s, {}, {}}};
         SessionSettings.Languages = {
             {}, {u"en"_s, u"English"_s}, {u"de"_s, u"Deutsch"_s}, {u"fr"_s, u"Français"_s}};
         SessionSettings.BannerLink = server.url(u"/banner"_s);

@@ -51,6 +51,7 @@ public:
     {
         setHandler([answer](const Request &) { return answer; });
     }
+    void answerWith(Fault fault) { answerWith(Answer{200, {}, "text/html; charset=utf-8", fault}); }
     QString url(const QString &path) const
     {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <tuple>
+#include <utility>
 
 // Empties the program's settings store. On Windows it is the user's registry: under wine, the
 // build's own prefix.
@@ -72,8 +73,12 @@ template <typename... Types, typename... Names> std::tuple<Types...> fetch(Names
 // current<int, QString>().
 template <typename... Types> std::tuple<Types...> current()
 {
-    qsizetype column = 0; // a braced list is evaluated in order
-    return {*static_cast<Types *>(QTest::qData(columnNames.at(column++), qMetaTypeId<Types>()))...};
+    return [&]<qsizetype... Column>(std::integer_sequence<qsizetype, Column...>)
+    {
+        return std::tuple<Types...>{
+            *static_cast<Types *>(QTest::qData(columnNames.at(Column), qMetaTypeId<Types>()))...};
+    }
+    (std::make_integer_sequence<qsizetype, sizeof...(Types)>{});
 }
 
 // One row of a data-driven test, its values in column order.

@@ -33,9 +33,9 @@ class tst_frmTranslateText : public QObject
     {
         SessionSettings = {};
         SessionSettings.Languages = {{}, {"en", "English"}, {"fr", "French"}};
-        for (const QString &pair : pairs) // "source-target"; Id, markers, address, Extra1 unset
+        for (const QString &pair : pairs) // "source-target"; the rest unset
             SessionSettings.Providers.append(
-                {0, {}, {}, {}, {}, pair.section('-', 0, 0), pair.section('-', 1)});
+                {0, {}, {}, {}, {}, pair.section('-', 0, 0), pair.section('-', 1), {}, {}});
     }
 
 private Q_SLOTS:
