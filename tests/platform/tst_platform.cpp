@@ -125,9 +125,10 @@ private Q_SLOTS:
         for (const char *web :
              {"http://h.example/t?d=%dest_lang%&u=a b", "HTTPS://u@[::1]:8642/", "mailto:a@b.ex"})
             QTest::newRow(web) << QString(web) << true;
-        for (const char *other : {"", "C:\\Windows\\System32\\calc.exe", "\\\\host\\share\\x.exe",
-                                  "file:///C:/x.exe", "smb://host/share/x.exe",
-                                  "ms-settings:privacy", "https://:8642/", "http://h.example/\nx"})
+        for (const char *other :
+             {"", "C:\\Windows\\System32\\calc.exe", "\\\\host\\share\\x.exe", "file:///C:/x.exe",
+              "smb://host/share/x.exe", "ms-settings:privacy", "https://:8642/",
+              "http://\\\\host\\share", "http://h.example/\nx"})
             QTest::newRow(*other ? other : "empty") << QString(other) << false;
     }
 
